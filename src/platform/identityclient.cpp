@@ -1,0 +1,3 @@
+#include "platform/identityclient.h"
+
+IdentityClient::~IdentityClient() = default;
