@@ -16,6 +16,7 @@ struct HttpRequest
     double timeoutSeconds = 60.0;
 
     QByteArray header(const QByteArray &name) const;
+    void setHeader(const QByteArray &name, const QByteArray &value) { headers.append({name, value}); }
 };
 
 struct HttpResponse
