@@ -50,28 +50,32 @@ APIClient::APIClient(QString baseURL, HttpTransport &transport, IdentityClient &
 QCoro::Task<> APIClient::requestVoid(QString path, HTTPMethod method, std::optional<QJsonObject> body,
                                      bool requiresAuth, bool allowRetry)
 {
-    co_await perform(Operation{OperationKind::Void, std::move(path), method, std::move(body), {}}, requiresAuth,
-                     allowRetry);
+    Operation operation{OperationKind::Void, std::move(path), method, std::move(body), {}};
+    QCoro::Task<QByteArray> sending = perform(std::move(operation), requiresAuth, allowRetry);
+    co_await std::move(sending);
 }
 
 QCoro::Task<TranscriptionResponse> APIClient::uploadAudio(QString path, QString filePath, bool requiresAuth,
                                                           bool allowRetry)
 {
-    const QByteArray answer = co_await perform(
-        Operation{OperationKind::Upload, std::move(path), HTTPMethod::Post, std::nullopt, std::move(filePath)},
-        requiresAuth, allowRetry);
+    Operation operation{OperationKind::Upload, std::move(path), HTTPMethod::Post, std::nullopt, std::move(filePath)};
+    QCoro::Task<QByteArray> sending = perform(std::move(operation), requiresAuth, allowRetry);
+    const QByteArray answer = co_await std::move(sending);
     co_return TranscriptionResponse::decode(JsonReader(parseConvertedObject(answer)));
 }
 
 QCoro::Task<QByteArray> APIClient::perform(Operation operation, bool requiresAuth, bool allowRetry)
 {
-    const HttpResponse response = co_await m_transport.send(buildRequest(operation, requiresAuth));
+    HttpRequest request = buildRequest(operation, requiresAuth);
+    QCoro::Task<HttpResponse> sending = m_transport.send(std::move(request));
+    const HttpResponse response = co_await std::move(sending);
     if (!response.isHttp()) {
         throw APIError::invalidResponse();
     }
     if (response.status == 401) {
         if (requiresAuth && allowRetry) {
-            co_return co_await renewSessionAndRepeat(std::move(operation));
+            QCoro::Task<QByteArray> repeating = renewSessionAndRepeat(std::move(operation));
+            co_return co_await std::move(repeating);
         }
         throw APIError::unauthorized();
     }
@@ -85,7 +89,8 @@ QCoro::Task<QByteArray> APIClient::renewSessionAndRepeat(Operation operation)
 {
     QString failure;
     try {
-        co_await m_identity.renewSession();
+        QCoro::Task<AuthSession> renewing = m_identity.renewSession();
+        co_await std::move(renewing);
     } catch (const std::exception &error) {
         failure = describe(error);
     }
@@ -93,7 +98,8 @@ QCoro::Task<QByteArray> APIClient::renewSessionAndRepeat(Operation operation)
         abandonSession(failure);
     }
     try {
-        co_return co_await perform(std::move(operation), true, false);
+        QCoro::Task<QByteArray> repeating = perform(std::move(operation), true, false);
+        co_return co_await std::move(repeating);
     } catch (const APIError &error) {
         if (error.kind() != APIError::Kind::Unauthorized) {
             throw;

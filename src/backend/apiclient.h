@@ -29,9 +29,10 @@ public:
     QCoro::Task<Response> request(QString path, HTTPMethod method, std::optional<QJsonObject> body = std::nullopt,
                                   bool requiresAuth = true, bool allowRetry = true)
     {
-        const QByteArray answer =
-            co_await perform(Operation{OperationKind::Json, std::move(path), method, std::move(body), {}},
-                             requiresAuth, allowRetry);
+        // Arguments of a co_await expression are named first: g++ 12 destroys temporaries there twice.
+        Operation operation{OperationKind::Json, std::move(path), method, std::move(body), {}};
+        QCoro::Task<QByteArray> sending = perform(std::move(operation), requiresAuth, allowRetry);
+        const QByteArray answer = co_await std::move(sending);
         co_return Response::decode(JsonReader(parseConvertedObject(answer)));
     }
 

@@ -30,8 +30,9 @@ QCoro::Task<PromptResponse> PromptService::generatePrompt(QString text, std::opt
         .stream = false,
         .targetModel = targetModel == AppState::generalTargetModel ? std::nullopt : targetModel,
     };
-    const PromptResponse response = co_await m_api.request<PromptResponse>(
-        QStringLiteral("/api/v1/prompts/generate"), HTTPMethod::Post, request.toJson());
+    QCoro::Task<PromptResponse> sending =
+        m_api.request<PromptResponse>(QStringLiteral("/api/v1/prompts/generate"), HTTPMethod::Post, request.toJson());
+    const PromptResponse response = co_await std::move(sending);
     m_appState.updateCredits(response.creditsRemaining);
     co_return response;
 }
@@ -76,8 +77,9 @@ QCoro::Task<ProfileResponse> PromptService::updateProfile(std::optional<QString>
 
 QCoro::Task<TranscriptionResponse> PromptService::transcribeAudio(QString filePath)
 {
-    const TranscriptionResponse response =
-        co_await m_api.uploadAudio(QStringLiteral("/api/v1/audio/transcribe"), std::move(filePath));
+    QCoro::Task<TranscriptionResponse> uploading =
+        m_api.uploadAudio(QStringLiteral("/api/v1/audio/transcribe"), std::move(filePath));
+    const TranscriptionResponse response = co_await std::move(uploading);
     m_appState.updateCredits(response.creditsRemaining);
     co_return response;
 }
