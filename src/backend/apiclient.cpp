@@ -44,8 +44,7 @@ APIClient::APIClient(QString baseURL, HttpTransport &transport, IdentityClient &
     : m_baseURL(std::move(baseURL))
     , m_transport(transport)
     , m_identity(identity)
-{
-}
+{}
 
 QCoro::Task<> APIClient::requestVoid(QString path, HTTPMethod method, std::optional<QJsonObject> body,
                                      bool requiresAuth, bool allowRetry)
@@ -135,8 +134,8 @@ HttpRequest APIClient::buildRequest(const Operation &operation, bool requiresAut
         request.setHeader("Authorization", "Bearer " + m_accessToken.toUtf8());
     }
     if (operation.kind == OperationKind::Upload) {
-        const AudioForm form = AudioForm::build(QFileInfo(operation.filePath).fileName(),
-                                                readWholeFile(operation.filePath));
+        const AudioForm form =
+            AudioForm::build(QFileInfo(operation.filePath).fileName(), readWholeFile(operation.filePath));
         request.setHeader("Content-Type", form.contentType());
         request.body = form.body;
         request.timeoutSeconds = uploadTimeoutSeconds;

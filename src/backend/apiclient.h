@@ -45,7 +45,8 @@ public:
                                                    bool allowRetry = true);
 
 private:
-    enum class OperationKind {
+    enum class OperationKind
+    {
         Json,
         Void,
         Upload,

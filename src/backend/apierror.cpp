@@ -3,8 +3,7 @@
 APIError::APIError(Kind kind, QString message)
     : m_kind(kind)
     , m_message(std::move(message))
-{
-}
+{}
 
 APIError APIError::serverError(QString message)
 {

@@ -6,7 +6,8 @@
 class APIError : public Error
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         ServerError,
         Unauthorized,
         InsufficientCredits,

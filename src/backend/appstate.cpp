@@ -22,8 +22,7 @@ constexpr int accountSettingsTab = 0;
 AppState::AppState(Scheduler &scheduler, QObject *parent)
     : QObject(parent)
     , m_scheduler(scheduler)
-{
-}
+{}
 
 void AppState::setIsProcessing(bool processing)
 {

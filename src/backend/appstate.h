@@ -24,16 +24,14 @@ class AppState : public QObject
     Q_PROPERTY(std::optional<int> pendingSettingsTab READ pendingSettingsTab WRITE setPendingSettingsTab NOTIFY
                    pendingSettingsTabChanged)
     Q_PROPERTY(bool isPasswordRecoveryMode READ isPasswordRecoveryMode NOTIFY isPasswordRecoveryModeChanged)
-    Q_PROPERTY(std::optional<QString> passwordRecoveryEmail READ passwordRecoveryEmail NOTIFY
-                   passwordRecoveryEmailChanged)
-    Q_PROPERTY(bool isEmailConfirmationPending READ isEmailConfirmationPending NOTIFY
-                   isEmailConfirmationPendingChanged)
+    Q_PROPERTY(
+        std::optional<QString> passwordRecoveryEmail READ passwordRecoveryEmail NOTIFY passwordRecoveryEmailChanged)
+    Q_PROPERTY(bool isEmailConfirmationPending READ isEmailConfirmationPending NOTIFY isEmailConfirmationPendingChanged)
     Q_PROPERTY(std::optional<QString> pendingConfirmationEmail READ pendingConfirmationEmail NOTIFY
                    pendingConfirmationEmailChanged)
-    Q_PROPERTY(bool isPasswordlessLoginPending READ isPasswordlessLoginPending NOTIFY
-                   isPasswordlessLoginPendingChanged)
-    Q_PROPERTY(std::optional<QString> passwordlessLoginEmail READ passwordlessLoginEmail NOTIFY
-                   passwordlessLoginEmailChanged)
+    Q_PROPERTY(bool isPasswordlessLoginPending READ isPasswordlessLoginPending NOTIFY isPasswordlessLoginPendingChanged)
+    Q_PROPERTY(
+        std::optional<QString> passwordlessLoginEmail READ passwordlessLoginEmail NOTIFY passwordlessLoginEmailChanged)
     Q_PROPERTY(bool isRecoveryOTPPending READ isRecoveryOTPPending NOTIFY isRecoveryOTPPendingChanged)
     Q_PROPERTY(std::optional<QString> recoveryOTPEmail READ recoveryOTPEmail NOTIFY recoveryOTPEmailChanged)
 

@@ -16,21 +16,18 @@ const QByteArray queryCharactersKept = QByteArrayLiteral("!$&'()*+,/:;=?@");
 
 HistoryService::HistoryService(APIClient &api)
     : m_api(api)
-{
-}
+{}
 
 QString HistoryService::historyPath(qint64 limit, qint64 offset, const std::optional<QString> &search)
 {
     QString path = QStringLiteral("%1?limit=%2&offset=%3").arg(historyRoot).arg(limit).arg(offset);
     if (search && !search->isEmpty()) {
-        path += QStringLiteral("&search=") +
-                QString::fromLatin1(QUrl::toPercentEncoding(*search, queryCharactersKept));
+        path += QStringLiteral("&search=") + QString::fromLatin1(QUrl::toPercentEncoding(*search, queryCharactersKept));
     }
     return path;
 }
 
-QCoro::Task<HistoryResponse> HistoryService::fetchHistory(qint64 limit, qint64 offset,
-                                                          std::optional<QString> search)
+QCoro::Task<HistoryResponse> HistoryService::fetchHistory(qint64 limit, qint64 offset, std::optional<QString> search)
 {
     return m_api.request<HistoryResponse>(historyPath(limit, offset, search), HTTPMethod::Get);
 }

@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-enum class HTTPMethod {
+enum class HTTPMethod
+{
     Get,
     Post,
     Put,

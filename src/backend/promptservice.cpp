@@ -17,8 +17,7 @@ QString skillPath(const QString &id)
 PromptService::PromptService(APIClient &api, AppState &appState)
     : m_api(api)
     , m_appState(appState)
-{
-}
+{}
 
 QCoro::Task<PromptResponse> PromptService::generatePrompt(QString text, std::optional<QString> skillSlug,
                                                           std::optional<QString> targetModel)

@@ -16,7 +16,8 @@ struct AuthSession
     bool operator==(const AuthSession &) const = default;
 };
 
-enum class AuthEvent {
+enum class AuthEvent
+{
     InitialSession,
     PasswordRecovery,
     SignedIn,
@@ -27,7 +28,8 @@ enum class AuthEvent {
     MfaChallengeVerified,
 };
 
-enum class EmailOtpType {
+enum class EmailOtpType
+{
     Signup,
     Invite,
     Magiclink,
@@ -36,7 +38,8 @@ enum class EmailOtpType {
     Email,
 };
 
-enum class SignInProvider {
+enum class SignInProvider
+{
     Google,
     Apple,
 };
@@ -53,13 +56,11 @@ public:
     IdentityClient &operator=(const IdentityClient &) = delete;
 
     // A session, or none while the e-mail address waits for confirmation.
-    virtual QCoro::Task<std::optional<AuthSession>> createAccount(QString email, QString password,
-                                                                  std::optional<QJsonObject> metadata,
-                                                                  QUrl redirect) = 0;
+    virtual QCoro::Task<std::optional<AuthSession>>
+    createAccount(QString email, QString password, std::optional<QJsonObject> metadata, QUrl redirect) = 0;
     virtual QCoro::Task<AuthSession> passwordSignIn(QString email, QString password) = 0;
     virtual QCoro::Task<> requestEmailCode(QString email, QUrl redirect, bool createUser) = 0;
-    virtual QCoro::Task<std::optional<AuthSession>> verifyEmailCode(QString email, QString code,
-                                                                    EmailOtpType type) = 0;
+    virtual QCoro::Task<std::optional<AuthSession>> verifyEmailCode(QString email, QString code, EmailOtpType type) = 0;
     virtual QCoro::Task<std::optional<AuthSession>> verifyLinkToken(QString tokenHash, EmailOtpType type) = 0;
     virtual QCoro::Task<> resendSignUpEmail(QString email, QUrl redirect) = 0;
     virtual QCoro::Task<> requestPasswordReset(QString email, QUrl redirect) = 0;

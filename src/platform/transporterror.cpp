@@ -3,8 +3,7 @@
 TransportError::TransportError(Kind kind, QString detail)
     : m_kind(kind)
     , m_detail(std::move(detail))
-{
-}
+{}
 
 QString TransportError::description() const
 {

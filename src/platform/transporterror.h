@@ -6,7 +6,8 @@
 class TransportError : public Error
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         CannotConnect,
         TimedOut,
         Secure,

@@ -3,8 +3,7 @@
 FileError::FileError(QString fileName, QString reason)
     : m_fileName(std::move(fileName))
     , m_reason(std::move(reason))
-{
-}
+{}
 
 QString FileError::description() const
 {

@@ -25,8 +25,7 @@ public:
 
 ManualScheduler::ManualScheduler(QDateTime start)
     : m_now(std::move(start))
-{
-}
+{}
 
 ManualScheduler::~ManualScheduler() = default;
 

@@ -10,7 +10,10 @@ struct SleepAwaiter
     double seconds;
 
     bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> waiting) { scheduler.postAfter(seconds, [waiting] { waiting.resume(); }); }
+    void await_suspend(std::coroutine_handle<> waiting)
+    {
+        scheduler.postAfter(seconds, [waiting] { waiting.resume(); });
+    }
     void await_resume() const noexcept {}
 };
 

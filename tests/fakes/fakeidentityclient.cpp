@@ -9,8 +9,7 @@ class IdentityServiceError : public Error
 public:
     explicit IdentityServiceError(QString message)
         : m_message(std::move(message))
-    {
-    }
+    {}
     QString description() const override { return m_message; }
 
 private:
@@ -53,8 +52,8 @@ QCoro::Task<> FakeIdentityClient::signOutGlobally()
     co_return;
 }
 
-QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::createAccount(QString, QString,
-                                                                          std::optional<QJsonObject>, QUrl)
+QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::createAccount(QString, QString, std::optional<QJsonObject>,
+                                                                          QUrl)
 {
     notScripted("createAccount");
     co_return std::nullopt;

@@ -18,8 +18,7 @@ public:
     int renewCount() const { return m_renewCount; }
     int signOutCount() const { return m_signOutCount; }
 
-    QCoro::Task<std::optional<AuthSession>> createAccount(QString, QString, std::optional<QJsonObject>,
-                                                          QUrl) override;
+    QCoro::Task<std::optional<AuthSession>> createAccount(QString, QString, std::optional<QJsonObject>, QUrl) override;
     QCoro::Task<AuthSession> passwordSignIn(QString, QString) override;
     QCoro::Task<> requestEmailCode(QString, QUrl, bool) override;
     QCoro::Task<std::optional<AuthSession>> verifyEmailCode(QString, QString, EmailOtpType) override;

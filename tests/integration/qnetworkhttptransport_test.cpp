@@ -1,6 +1,6 @@
 #include "backend/apiclient.h"
-#include "backend/promptservice.h"
 #include "backend/appstate.h"
+#include "backend/promptservice.h"
 #include "fakes/fakeidentityclient.h"
 #include "platform/qtnetwork/qnetworkhttptransport.h"
 #include "platform/transporterror.h"
@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-
 #include <thread>
 
 namespace {
@@ -21,10 +20,7 @@ namespace {
 class LoopbackServer
 {
 public:
-    LoopbackServer()
-    {
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-    }
+    LoopbackServer() { m_port = m_server.bind_to_any_port("127.0.0.1"); }
     ~LoopbackServer() { stop(); }
 
     httplib::Server &routes() { return m_server; }
@@ -96,8 +92,8 @@ TEST_F(QNetworkHttpTransportTest, ErrorStatusesArriveAsHttpAnswers)
     });
     server.start();
 
-    const HttpResponse response =
-        runTask(transport->send(HttpRequest{.url = QUrl(server.origin() + QStringLiteral("/missing")), .method = "GET"}));
+    const HttpResponse response = runTask(
+        transport->send(HttpRequest{.url = QUrl(server.origin() + QStringLiteral("/missing")), .method = "GET"}));
 
     EXPECT_EQ(response.status, 404);
     EXPECT_EQ(response.body, R"({"detail":"Skill not found"})");
@@ -127,7 +123,8 @@ TEST_F(QNetworkHttpTransportTest, UploadArrivesAsAMultipartFileField)
     APIClient client(server.origin(), *transport, identity);
     client.setAccessToken(QStringLiteral("t"));
 
-    const TranscriptionResponse response = runTask(client.uploadAudio(QStringLiteral("/api/v1/audio/transcribe"), path));
+    const TranscriptionResponse response =
+        runTask(client.uploadAudio(QStringLiteral("/api/v1/audio/transcribe"), path));
 
     EXPECT_EQ(response.text, QStringLiteral("open the door"));
     EXPECT_EQ(fileName, "voice_recording_ABC.m4a");
@@ -173,8 +170,8 @@ TEST_F(QNetworkHttpTransportTest, RefusedConnectionPassesThroughTheClient)
     APIClient client(QStringLiteral("http://127.0.0.1:%1").arg(closedPort), *transport, identity);
     client.setAccessToken(QStringLiteral("t"));
 
-    const auto error = failureOfType<TransportError>(client.requestVoid(QStringLiteral("/api/v1/skills/s"),
-                                                                        HTTPMethod::Delete));
+    const auto error =
+        failureOfType<TransportError>(client.requestVoid(QStringLiteral("/api/v1/skills/s"), HTTPMethod::Delete));
 
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), TransportError::Kind::CannotConnect);

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "backend/apierror.h"
-
 #include "support/runtask.h"
 
 #include <QCoroTask>
 
-#include <gtest/gtest.h>
-
 #include <exception>
+#include <gtest/gtest.h>
 #include <optional>
 
 // Runs `task` to its end and returns what it threw, or nullptr when it succeeded.

@@ -19,7 +19,12 @@ const QString origin = QStringLiteral("https://backend.test");
 const QByteArray modelsBody = R"({"models":[{"id":"gpt","name":"GPT","category":"chat"}]})";
 const QByteArray transcriptBody = R"({"text":"hello","duration_seconds":1.5,"credits_remaining":9})";
 
-enum class Operation { Json, Void, Upload };
+enum class Operation
+{
+    Json,
+    Void,
+    Upload
+};
 
 class APIClientTest : public ::testing::Test
 {
@@ -28,8 +33,8 @@ protected:
 
     QCoro::Task<TargetModelsResponse> getModels(bool allowRetry = true)
     {
-        return client.request<TargetModelsResponse>(QStringLiteral("/api/v1/prompts/target-models"),
-                                                    HTTPMethod::Get, std::nullopt, true, allowRetry);
+        return client.request<TargetModelsResponse>(QStringLiteral("/api/v1/prompts/target-models"), HTTPMethod::Get,
+                                                    std::nullopt, true, allowRetry);
     }
 
     QCoro::Task<> perform(Operation operation)
@@ -78,13 +83,13 @@ TEST_F(APIClientTest, WithoutATokenEveryOperationFailsUnauthorizedAndSendsNothin
     client.setAccessToken({});
 
     EXPECT_EQ(failureOfType<APIError>(getModels())->kind(), APIError::Kind::Unauthorized);
-    EXPECT_EQ(failureOfType<APIError>(client.requestVoid(QStringLiteral("/api/v1/skills/1"), HTTPMethod::Delete))
-                  ->kind(),
-              APIError::Kind::Unauthorized);
-    EXPECT_EQ(failureOfType<APIError>(client.uploadAudio(QStringLiteral("/api/v1/audio/transcribe"),
-                                                         writeRecording("audio")))
-                  ->kind(),
-              APIError::Kind::Unauthorized);
+    EXPECT_EQ(
+        failureOfType<APIError>(client.requestVoid(QStringLiteral("/api/v1/skills/1"), HTTPMethod::Delete))->kind(),
+        APIError::Kind::Unauthorized);
+    EXPECT_EQ(
+        failureOfType<APIError>(client.uploadAudio(QStringLiteral("/api/v1/audio/transcribe"), writeRecording("audio")))
+            ->kind(),
+        APIError::Kind::Unauthorized);
     EXPECT_TRUE(transport.requests().isEmpty());
 }
 
@@ -93,8 +98,8 @@ TEST_F(APIClientTest, RequestWithoutAuthenticationCarriesNoBearerToken)
     client.setAccessToken({});
     transport.reply(200, modelsBody);
 
-    runTask(client.request<TargetModelsResponse>(QStringLiteral("/api/v1/prompts/target-models"),
-                                                        HTTPMethod::Get, std::nullopt, false));
+    runTask(client.request<TargetModelsResponse>(QStringLiteral("/api/v1/prompts/target-models"), HTTPMethod::Get,
+                                                 std::nullopt, false));
 
     EXPECT_TRUE(transport.requests().at(0).header("Authorization").isEmpty());
 }
@@ -125,12 +130,13 @@ TEST_F(APIClientTest, BodyIsCompactJsonWithTheRecordsKeys)
                          R"("tokens_used":3,"credits_remaining":7})");
     const PromptRequest body{.text = QStringLiteral("a"), .skillSlug = QStringLiteral("code")};
 
-    const auto response = runTask(client.request<PromptResponse>(QStringLiteral("/api/v1/prompts/generate"),
-                                                                        HTTPMethod::Post, body.toJson()));
+    const auto response = runTask(
+        client.request<PromptResponse>(QStringLiteral("/api/v1/prompts/generate"), HTTPMethod::Post, body.toJson()));
 
     EXPECT_EQ(response.improvedText, QStringLiteral("b"));
     EXPECT_EQ(transport.requests().at(0).method, "POST");
-    EXPECT_EQ(transport.requests().at(0).body, R"({"auto_detect":false,"skill_slug":"code","stream":false,"text":"a"})");
+    EXPECT_EQ(transport.requests().at(0).body,
+              R"({"auto_detect":false,"skill_slug":"code","stream":false,"text":"a"})");
 }
 
 struct StatusCase
@@ -144,8 +150,7 @@ struct StatusCase
 };
 
 class APIClientStatusTest : public APIClientTest, public ::testing::WithParamInterface<StatusCase>
-{
-};
+{};
 
 TEST_P(APIClientStatusTest, MapsTheStatusOfEachOperation)
 {
@@ -185,25 +190,25 @@ INSTANTIATE_TEST_SUITE_P(
                    QStringLiteral("Unknown error: 500")},
         StatusCase{"json_422_detail_list", Operation::Json, 422, R"({"detail":[{"msg":"bad"}]})", Kind::ServerError,
                    QStringLiteral("Unknown error: 422")},
-        StatusCase{"json_not_http", Operation::Json, 0, {}, Kind::InvalidResponse,
-                   QStringLiteral("Invalid server response")},
+        StatusCase{
+            "json_not_http", Operation::Json, 0, {}, Kind::InvalidResponse, QStringLiteral("Invalid server response")},
         StatusCase{"void_204", Operation::Void, 204, {}, std::nullopt, {}},
         StatusCase{"void_404", Operation::Void, 404, detailBody, Kind::ServerError, QStringLiteral("Error: 404")},
         StatusCase{"void_402", Operation::Void, 402, detailBody, Kind::ServerError, QStringLiteral("Error: 402")},
         StatusCase{"void_500", Operation::Void, 500, detailBody, Kind::ServerError, QStringLiteral("Error: 500")},
         StatusCase{"upload_200", Operation::Upload, 200, transcriptBody, std::nullopt, {}},
-        StatusCase{"upload_400_detail", Operation::Upload, 400, R"({"detail":"Audio is too short"})",
-                   Kind::ServerError, QStringLiteral("Audio is too short")},
-        StatusCase{"upload_400_empty", Operation::Upload, 400, {}, Kind::ServerError,
-                   QStringLiteral("Invalid audio file")},
+        StatusCase{"upload_400_detail", Operation::Upload, 400, R"({"detail":"Audio is too short"})", Kind::ServerError,
+                   QStringLiteral("Audio is too short")},
+        StatusCase{
+            "upload_400_empty", Operation::Upload, 400, {}, Kind::ServerError, QStringLiteral("Invalid audio file")},
         StatusCase{"upload_402", Operation::Upload, 402, detailBody, Kind::InsufficientCredits,
                    QStringLiteral("Insufficient credits. Please upgrade your plan.")},
         StatusCase{"upload_404_detail", Operation::Upload, 404, detailBody, Kind::ServerError,
                    QStringLiteral("Skill name is required")},
         StatusCase{"upload_404_not_json", Operation::Upload, 404, "Not Found", Kind::ServerError,
                    QStringLiteral("Transcription failed: 404")},
-        StatusCase{"upload_503", Operation::Upload, 503, {}, Kind::ServerError,
-                   QStringLiteral("Transcription failed: 503")}),
+        StatusCase{
+            "upload_503", Operation::Upload, 503, {}, Kind::ServerError, QStringLiteral("Transcription failed: 503")}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(APIClientTest, NonRetriedUnauthorizedNeverTouchesTheSession)
@@ -234,9 +239,9 @@ TEST_F(APIClientTest, UnformableUrlFailsAsInvalidResponseWithoutTraffic)
 
     EXPECT_EQ(failureOfType<APIError>(broken.requestVoid(QStringLiteral("/x"), HTTPMethod::Get))->kind(),
               APIError::Kind::InvalidResponse);
-    EXPECT_EQ(failureOfType<APIError>(client.requestVoid(QStringLiteral("/api/v1/skills/a b"), HTTPMethod::Get))
-                  ->kind(),
-              APIError::Kind::InvalidResponse);
+    EXPECT_EQ(
+        failureOfType<APIError>(client.requestVoid(QStringLiteral("/api/v1/skills/a b"), HTTPMethod::Get))->kind(),
+        APIError::Kind::InvalidResponse);
     EXPECT_TRUE(transport.requests().isEmpty());
 }
 
@@ -280,8 +285,7 @@ TEST_F(APIClientTest, RenewedTokenRefusedAgainAbandonsTheSessionOnce)
     EXPECT_EQ(transport.requests().size(), 2);
     EXPECT_EQ(identity.renewCount(), 1);
     EXPECT_EQ(identity.signOutCount(), 1);
-    EXPECT_EQ(log.lines(),
-              QStringList{QStringLiteral("[APIClient] Token refresh failed: Please sign in to continue")});
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("[APIClient] Token refresh failed: Please sign in to continue")});
 }
 
 TEST_F(APIClientTest, FailedRenewalLogsSignsOutAndReportsUnauthorized)
@@ -293,8 +297,8 @@ TEST_F(APIClientTest, FailedRenewalLogsSignsOutAndReportsUnauthorized)
 
     EXPECT_EQ(transport.requests().size(), 1);
     EXPECT_EQ(identity.signOutCount(), 1);
-    EXPECT_EQ(log.lines(), QStringList{QStringLiteral(
-                               "[APIClient] Token refresh failed: Invalid Refresh Token: Already Used")});
+    EXPECT_EQ(log.lines(),
+              QStringList{QStringLiteral("[APIClient] Token refresh failed: Invalid Refresh Token: Already Used")});
 }
 
 TEST_F(APIClientTest, OtherFailuresOfTheRepeatPassThroughAndKeepTheSession)

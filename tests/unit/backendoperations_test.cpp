@@ -65,8 +65,7 @@ TEST_F(BackendOperationsTest, EachOperationUsesItsMethodAndPath)
          R"({"total_credits":1,"used_credits":0,"remaining_credits":1,"subscription_credits":0})"},
         {[&] { return run(history.deleteHistoryItem(QStringLiteral("h1"))); }, "DELETE", "/api/v1/usage/history/h1",
          deletedBody},
-        {[&] { return run(history.deleteHistoryItems({})); }, "POST", "/api/v1/usage/history/delete-bulk",
-         deletedBody},
+        {[&] { return run(history.deleteHistoryItems({})); }, "POST", "/api/v1/usage/history/delete-bulk", deletedBody},
         {[&] { return run(history.clearHistory()); }, "DELETE", "/api/v1/usage/history", deletedBody},
         {[&] { return run(history.fetchFavorites(50, 0)); }, "GET", "/api/v1/favorites?limit=50&offset=0",
          R"({"favorites":[],"total":0,"limit":50,"offset":0})"},
@@ -141,8 +140,7 @@ TEST_F(BackendOperationsTest, GeneratePromptAndTranscriptionRecordTheBalanceOnAL
     EXPECT_EQ(transport.pathOf(1), "/api/v1/audio/transcribe");
 
     transport.reply(402);
-    EXPECT_EQ(failureOfType<APIError>(prompts.transcribeAudio(recording))->kind(),
-              APIError::Kind::InsufficientCredits);
+    EXPECT_EQ(failureOfType<APIError>(prompts.transcribeAudio(recording))->kind(), APIError::Kind::InsufficientCredits);
     scheduler.runPending();
     EXPECT_EQ(state.credits(), 39);
 }
@@ -177,7 +175,8 @@ TEST(HistoryPath, SearchTermIsPercentEncodedWithTheQueryAllowedSet)
     for (const auto &[search, expected] : rows) {
         EXPECT_EQ(HistoryService::historyPath(50, 0, search), QString::fromUtf8(expected)) << expected;
     }
-    EXPECT_EQ(HistoryService::historyPath(20, 40, std::nullopt), QStringLiteral("/api/v1/usage/history?limit=20&offset=40"));
+    EXPECT_EQ(HistoryService::historyPath(20, 40, std::nullopt),
+              QStringLiteral("/api/v1/usage/history?limit=20&offset=40"));
 }
 
 TEST_F(BackendOperationsTest, SearchTravelsOnTheWireExactlyAsBuilt)

@@ -1,8 +1,8 @@
+#include "runtime/error.h"
+#include "runtime/logger.h"
 #include "runtime/manualscheduler.h"
 #include "runtime/qtscheduler.h"
 #include "runtime/tasks.h"
-#include "runtime/logger.h"
-#include "runtime/error.h"
 
 #include <QCoreApplication>
 

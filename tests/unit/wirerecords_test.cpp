@@ -8,9 +8,8 @@
 
 #include <QJsonDocument>
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,9 +31,9 @@ TEST(WireDecoding, FullPromptResponse)
 {
     const auto response = decode<PromptResponse>(fullPrompt);
 
-    EXPECT_EQ(response, (PromptResponse{QStringLiteral("fix bug"), QStringLiteral("Fix the bug in…"),
-                                        QStringLiteral("code"), QStringLiteral("Code"), 42, 97,
-                                        QStringLiteral("claude")}));
+    EXPECT_EQ(response,
+              (PromptResponse{QStringLiteral("fix bug"), QStringLiteral("Fix the bug in…"), QStringLiteral("code"),
+                              QStringLiteral("Code"), 42, 97, QStringLiteral("claude")}));
 }
 
 TEST(WireDecoding, NestedListsDecodeEveryRow)
@@ -93,7 +92,8 @@ TEST(WireDecoding, NumbersFollowTheIntegerAndFloatRules)
     EXPECT_EQ(credits.remainingCredits, 9007199254740993LL);
     EXPECT_FALSE(credits.resetAt);
 
-    const auto transcript = decode<TranscriptionResponse>(R"({"text":"hi","duration_seconds":2,"credits_remaining":5})");
+    const auto transcript =
+        decode<TranscriptionResponse>(R"({"text":"hi","duration_seconds":2,"credits_remaining":5})");
     EXPECT_EQ(transcript.durationSeconds, 2.0);
 }
 
@@ -106,8 +106,7 @@ struct DecodingFailure
 };
 
 class WireDecodingFailure : public ::testing::TestWithParam<DecodingFailure>
-{
-};
+{};
 
 TEST_P(WireDecodingFailure, NamesTheFieldThatBrokeTheAnswer)
 {
@@ -167,10 +166,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WireKeys, SnakeCaseBecomesCamelCase)
 {
     const QList<QPair<const char *, const char *>> rows = {
-        {"original_text", "originalText"}, {"avatar_url", "avatarUrl"},   {"isFavorited", "isFavorited"},
-        {"id", "id"},                      {"_private_key", "_privateKey"}, {"trailing_", "trailing"
-                                                                                           "_"},
-        {"double__gap", "doubleGap"},      {"ALL_CAPS_KEY", "allCapsKey"}, {"__", "__"},
+        {"original_text", "originalText"},
+        {"avatar_url", "avatarUrl"},
+        {"isFavorited", "isFavorited"},
+        {"id", "id"},
+        {"_private_key", "_privateKey"},
+        {"trailing_", "trailing_"},
+        {"double__gap", "doubleGap"},
+        {"ALL_CAPS_KEY", "allCapsKey"},
+        {"__", "__"},
     };
     for (const auto &[snake, camel] : rows) {
         EXPECT_EQ(camelCaseKey(QString::fromLatin1(snake)), QString::fromLatin1(camel)) << snake;
@@ -182,7 +186,8 @@ TEST(WireEncoding, RequestBodiesCarryExactlyTheirKeys)
     const QList<QPair<QJsonObject, QJsonObject>> rows = {
         {PromptRequest{.text = QStringLiteral("t"), .autoDetect = true}.toJson(),
          object(R"({"text":"t","auto_detect":true,"stream":false})")},
-        {PromptRequest{QStringLiteral("t"), QStringLiteral("code"), false, false, QStringLiteral("midjourney")}.toJson(),
+        {PromptRequest{QStringLiteral("t"), QStringLiteral("code"), false, false, QStringLiteral("midjourney")}
+             .toJson(),
          object(R"({"text":"t","skill_slug":"code","auto_detect":false,"stream":false,"target_model":"midjourney"})")},
         {SkillCreateRequest{QStringLiteral("N"), QStringLiteral("n"), QStringLiteral("d"), QStringLiteral("c"),
                             QStringLiteral("body"), true}
@@ -198,8 +203,8 @@ TEST(WireEncoding, RequestBodiesCarryExactlyTheirKeys)
         {BulkDeleteRequest{{QStringLiteral("a"), QStringLiteral("b")}}.toJson(), object(R"({"ids":["a","b"]})")},
     };
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows.at(i).first, rows.at(i).second) << "row " << i << ": "
-                                                       << QJsonDocument(rows.at(i).first).toJson().constData();
+        EXPECT_EQ(rows.at(i).first, rows.at(i).second)
+            << "row " << i << ": " << QJsonDocument(rows.at(i).first).toJson().constData();
     }
 }
 

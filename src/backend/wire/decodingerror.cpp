@@ -3,8 +3,7 @@
 DecodingError::DecodingError(QString fieldPath, QString problem)
     : m_fieldPath(std::move(fieldPath))
     , m_problem(std::move(problem))
-{
-}
+{}
 
 QString DecodingError::description() const
 {

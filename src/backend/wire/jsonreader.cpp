@@ -88,8 +88,7 @@ QJsonObject parseConvertedObject(const QByteArray &body)
 JsonReader::JsonReader(QJsonObject object, QString path)
     : m_object(std::move(object))
     , m_path(std::move(path))
-{
-}
+{}
 
 QString JsonReader::string(const QString &key) const
 {
@@ -142,8 +141,7 @@ QJsonValue JsonReader::required(const QString &key, QJsonValue::Type type, const
     return value;
 }
 
-std::optional<QJsonValue> JsonReader::optional(const QString &key, QJsonValue::Type type,
-                                               const QString &expected) const
+std::optional<QJsonValue> JsonReader::optional(const QString &key, QJsonValue::Type type, const QString &expected) const
 {
     const QJsonValue value = m_object.value(key);
     if (value.isUndefined() || value.isNull()) {

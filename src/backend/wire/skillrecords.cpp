@@ -45,9 +45,12 @@ Skill Skill::decode(const JsonReader &json)
 QJsonObject SkillCreateRequest::toJson() const
 {
     return {
-        {QStringLiteral("name"), name},         {QStringLiteral("slug"), slug},
-        {QStringLiteral("description"), description}, {QStringLiteral("category"), category},
-        {QStringLiteral("content"), content},   {QStringLiteral("is_active"), isActive},
+        {QStringLiteral("name"), name},
+        {QStringLiteral("slug"), slug},
+        {QStringLiteral("description"), description},
+        {QStringLiteral("category"), category},
+        {QStringLiteral("content"), content},
+        {QStringLiteral("is_active"), isActive},
     };
 }
 

@@ -19,8 +19,8 @@ QString mediumDateFormat(const QLocale &locale)
 
 std::optional<QDateTime> parseInternetDateTime(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(\\.\\d+)?(Z|[+-]\\d{2}:\\d{2})$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(\\.\\d+)?(Z|[+-]\\d{2}:\\d{2})$"));
     if (!pattern.match(text).hasMatch()) {
         return std::nullopt;
     }

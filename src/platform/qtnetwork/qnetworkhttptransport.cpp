@@ -51,8 +51,7 @@ TransportError::Kind kindOf(QNetworkReply::NetworkError error, bool deadlinePass
 
 QNetworkHttpTransport::QNetworkHttpTransport(HttpTransportLimits limits)
     : m_limits(limits)
-{
-}
+{}
 
 QNetworkHttpTransport::~QNetworkHttpTransport() = default;
 
