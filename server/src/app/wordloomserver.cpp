@@ -151,6 +151,12 @@ void WordloomServer::registerRoutes()
     httplib::Server &server = *m_http;
     ServerContext &context = *m_context;
     server.set_payload_max_length(kMaxPayloadBytes);
+    // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server bind a port that is already
+    // served, and the two would silently share its connections.
+    server.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request &request,
                                                                      httplib::Response &response) {
         if (!response.body.empty()) {
