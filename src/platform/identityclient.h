@@ -1,10 +1,13 @@
 #pragma once
 
+#include "runtime/asyncqueue.h"
+
 #include <QCoroTask>
 #include <QJsonObject>
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 // The identity service's session: the access token is the backend's bearer token.
@@ -27,6 +30,15 @@ enum class AuthEvent
     UserDeleted,
     MfaChallengeVerified,
 };
+
+// One entry of the identity client's event stream.
+struct AuthStateChange
+{
+    AuthEvent event;
+    std::optional<AuthSession> session;
+};
+
+using AuthEventStream = AsyncQueue<AuthStateChange>;
 
 enum class EmailOtpType
 {
@@ -76,4 +88,9 @@ public:
     virtual QCoro::Task<AuthSession> completeFromCallbackUrl(QUrl callbackUrl) = 0;
     // The URL to open in a web-authentication window for `provider`.
     virtual QCoro::Task<QUrl> providerSignInUrl(SignInProvider provider, QUrl redirect) = 0;
+
+    // A new subscription to the client's events, in order: first InitialSession with the restored session (or
+    // none) once the stored session has been read, then every later change. The subscriber ends it by closing it;
+    // the client closes it when it goes away.
+    virtual std::shared_ptr<AuthEventStream> authEvents() = 0;
 };

@@ -2,6 +2,8 @@
 
 #include "runtime/error.h"
 
+#include <algorithm>
+
 namespace {
 
 class IdentityServiceError : public Error
@@ -117,4 +119,25 @@ QCoro::Task<QUrl> FakeIdentityClient::providerSignInUrl(SignInProvider, QUrl)
 {
     notScripted("providerSignInUrl");
     co_return QUrl();
+}
+
+std::shared_ptr<AuthEventStream> FakeIdentityClient::authEvents()
+{
+    auto stream = std::make_shared<AuthEventStream>();
+    m_subscriptions.push_back(stream);
+    return stream;
+}
+
+void FakeIdentityClient::emitEvent(AuthEvent event, std::optional<AuthSession> session)
+{
+    const auto subscriptions = m_subscriptions;
+    for (const auto &stream : subscriptions) {
+        stream->push(AuthStateChange{event, session});
+    }
+}
+
+int FakeIdentityClient::subscriptionCount() const
+{
+    return static_cast<int>(
+        std::count_if(m_subscriptions.begin(), m_subscriptions.end(), [](const auto &s) { return !s->isClosed(); }));
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <vector>
 
 // An identity client whose session renewal and sign-out are scripted and counted. Operations a test did not
 // script fail loudly.
@@ -14,6 +15,10 @@ public:
     void renewSucceeds(std::function<void()> onRenewed = {});
     // The next renewals fail with the identity service's message `message`.
     void renewFails(QString message);
+
+    // Pushes an event to every open subscription.
+    void emitEvent(AuthEvent event, std::optional<AuthSession> session = std::nullopt);
+    int subscriptionCount() const;
 
     int renewCount() const { return m_renewCount; }
     int signOutCount() const { return m_signOutCount; }
@@ -31,8 +36,10 @@ public:
     QCoro::Task<AuthSession> installSession(QString, QString) override;
     QCoro::Task<AuthSession> completeFromCallbackUrl(QUrl) override;
     QCoro::Task<QUrl> providerSignInUrl(SignInProvider, QUrl) override;
+    std::shared_ptr<AuthEventStream> authEvents() override;
 
 private:
+    std::vector<std::shared_ptr<AuthEventStream>> m_subscriptions;
     std::function<void()> m_onRenewed;
     std::optional<QString> m_renewFailure;
     int m_renewCount = 0;

@@ -1,0 +1,3 @@
+#include "platform/keychain.h"
+
+Keychain::~Keychain() = default;

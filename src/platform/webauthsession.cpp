@@ -1,0 +1,3 @@
+#include "platform/webauthsession.h"
+
+WebAuthSession::~WebAuthSession() = default;
