@@ -1,0 +1,3 @@
+#include "platform/sessionstorage.h"
+
+SessionStorage::~SessionStorage() = default;
