@@ -151,6 +151,9 @@ void WordloomServer::registerRoutes()
     httplib::Server &server = *m_http;
     ServerContext &context = *m_context;
     server.set_payload_max_length(kMaxPayloadBytes);
+    // Answers are small and written in pieces; without this, Nagle's algorithm and delayed ACKs add tens of
+    // milliseconds to every keep-alive request.
+    server.set_tcp_nodelay(true);
     // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server bind a port that is already
     // served, and the two would silently share its connections.
     server.set_socket_options([](socket_t socket) {

@@ -14,8 +14,11 @@ namespace wordloom {
 namespace {
 
 constexpr int kSampleRate = 16000;
-constexpr auto kPullInterval = 100 * GST_MSECOND;
+constexpr auto kPullInterval = 20 * GST_MSECOND;
 constexpr auto kDecodeDeadline = std::chrono::seconds(60);
+// Decoding a file never waits for input, so a long pause without a single buffer means the pipeline is stuck. This
+// happens with some broken files, where decodebin drops the demuxer's error while giving up on autoplugging.
+constexpr auto kStallTimeout = std::chrono::seconds(5);
 
 // The upload written to a private temporary file for filesrc, removed again on every path.
 class TemporaryFile
@@ -104,6 +107,7 @@ DecodedAudio decodeAudio(const std::string &bytes, double maxSeconds)
     DecodedAudio audio;
     std::string failure;
     const auto started = std::chrono::steady_clock::now();
+    auto lastProgress = started;
     gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
     while (true) {
         if (GstSample *sample = gst_app_sink_try_pull_sample(sink, kPullInterval)) {
@@ -115,6 +119,7 @@ DecodedAudio decodeAudio(const std::string &bytes, double maxSeconds)
                 gst_buffer_unmap(buffer, &map);
             }
             gst_sample_unref(sample);
+            lastProgress = std::chrono::steady_clock::now();
             if (static_cast<double>(audio.samples.size()) / kSampleRate > maxSeconds) {
                 failure = "the recording is longer than " + std::to_string(static_cast<int>(maxSeconds)) + " seconds";
                 break;
@@ -127,7 +132,12 @@ DecodedAudio decodeAudio(const std::string &bytes, double maxSeconds)
         if (failure = busError(bus); !failure.empty()) {
             break;
         }
-        if (std::chrono::steady_clock::now() - started > kDecodeDeadline) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastProgress > kStallTimeout) {
+            failure = "no audio could be decoded from the file";
+            break;
+        }
+        if (now - started > kDecodeDeadline) {
             failure = "decoding took too long";
             break;
         }
