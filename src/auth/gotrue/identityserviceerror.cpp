@@ -45,8 +45,8 @@ IdentityServiceError IdentityServiceError::fromResponse(const HttpResponse &resp
         message = QString::fromUtf8(QJsonDocument(body).toJson(QJsonDocument::Compact));
     }
     // A string "code" only occurs in the versioned shape; the unversioned shape puts the status there.
-    const QString code = firstString(body, {QLatin1StringView("code"), QLatin1StringView("error_code"),
-                                            QLatin1StringView("error")});
+    const QString code =
+        firstString(body, {QLatin1StringView("code"), QLatin1StringView("error_code"), QLatin1StringView("error")});
     IdentityServiceError error(response.status, code, std::move(message));
     const QJsonObject weakPassword = body.value(QLatin1StringView("weak_password")).toObject();
     for (const QJsonValue reason : weakPassword.value(QLatin1StringView("reasons")).toArray()) {

@@ -1,0 +1,643 @@
+#include "auth/gotrue/gotrueclient.h"
+
+#include "auth/gotrue/callbackparameters.h"
+#include "auth/gotrue/identityserviceerror.h"
+#include "auth/gotrue/pendingrefresh.h"
+#include "auth/gotrue/pkcepair.h"
+#include "platform/sessionstorage.h"
+#include "runtime/tasks.h"
+
+#include <QJsonValue>
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcGoTrue, "lumora.auth.gotrue")
+
+const QString recoveryMarker = QStringLiteral("/PASSWORD_RECOVERY");
+
+QString typeName(EmailOtpType type)
+{
+    switch (type) {
+    case EmailOtpType::Signup:
+        return QStringLiteral("signup");
+    case EmailOtpType::Invite:
+        return QStringLiteral("invite");
+    case EmailOtpType::Magiclink:
+        return QStringLiteral("magiclink");
+    case EmailOtpType::Recovery:
+        return QStringLiteral("recovery");
+    case EmailOtpType::EmailChange:
+        return QStringLiteral("email_change");
+    case EmailOtpType::Email:
+        return QStringLiteral("email");
+    }
+    return QStringLiteral("email");
+}
+
+QJsonObject captchaFree()
+{
+    return QJsonObject{{QStringLiteral("captcha_token"), QJsonValue::Null}};
+}
+
+GoTrueApi::Query redirectQuery(const QUrl &redirect)
+{
+    if (redirect.isEmpty()) {
+        return {};
+    }
+    return {{QStringLiteral("redirect_to"), redirect.toString(QUrl::FullyEncoded)}};
+}
+
+// A stored verifier is a JSON string, "<verifier>" or "<verifier>/PASSWORD_RECOVERY"; a bare string is read too.
+QString storedVerifierText(const QByteArray &bytes)
+{
+    QString text = QString::fromUtf8(bytes).trimmed();
+    if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"'))) {
+        text = text.mid(1, text.size() - 2);
+    }
+    return text;
+}
+
+} // namespace
+
+GoTrueClient::GoTrueClient(QUrl projectUrl, QString anonKey, HttpTransport &transport, SessionStorage &storage,
+                           Scheduler &scheduler)
+    : m_api(std::move(projectUrl), std::move(anonKey), transport)
+    , m_storage(storage)
+    , m_scheduler(scheduler)
+    , m_sessionKey(QStringLiteral("sb-%1-auth-token").arg(m_api.projectRef()))
+    , m_verifierKey(m_sessionKey + QStringLiteral("-code-verifier"))
+{}
+
+GoTrueClient::~GoTrueClient() = default;
+
+QCoro::Task<> GoTrueClient::start()
+{
+    if (m_started) {
+        co_return;
+    }
+    m_started = true;
+    std::optional<QByteArray> stored;
+    try {
+        QCoro::Task<std::optional<QByteArray>> reading = m_storage.retrieve(m_sessionKey);
+        stored = co_await std::move(reading);
+    } catch (const std::exception &failure) {
+        qCWarning(lcGoTrue) << "Could not read the stored session:" << describe(failure);
+    }
+    if (stored) {
+        m_session = GoTrueSession::fromStored(*stored);
+        if (!m_session) {
+            qCWarning(lcGoTrue) << "The stored session is unusable and is removed";
+            try {
+                QCoro::Task<> removing = m_storage.remove(m_sessionKey);
+                co_await std::move(removing);
+            } catch (const std::exception &failure) {
+                qCWarning(lcGoTrue) << "Could not remove the stored session:" << describe(failure);
+            }
+        }
+    }
+    if (m_session && m_session->secondsLeft(m_scheduler.now()) < refreshMarginSeconds) {
+        try {
+            QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
+            co_await std::move(refreshing);
+        } catch (const std::exception &failure) {
+            qCInfo(lcGoTrue) << "Renewing the stored session failed:" << describe(failure);
+        }
+    }
+    m_events.open(currentAuthSession());
+    m_refreshTimer = m_scheduler.every(refreshCheckIntervalSeconds, [this] { checkExpiry(); });
+}
+
+std::shared_ptr<AuthEventStream> GoTrueClient::authEvents()
+{
+    return m_events.subscribe(currentAuthSession());
+}
+
+std::optional<AuthSession> GoTrueClient::currentAuthSession() const
+{
+    if (!m_session) {
+        return std::nullopt;
+    }
+    return m_session->toAuthSession();
+}
+
+void GoTrueClient::publish(AuthEvent event)
+{
+    m_events.publish({event, currentAuthSession()});
+}
+
+// --- Sign-in paths -----------------------------------------------------------------------------------------------
+
+QCoro::Task<std::optional<AuthSession>> GoTrueClient::createAccount(QString email, QString password,
+                                                                    std::optional<QJsonObject> metadata, QUrl redirect)
+{
+    QCoro::Task<PkcePair> starting = startPkceFlow(false);
+    const PkcePair pkce = co_await std::move(starting);
+    QJsonObject body{{QStringLiteral("email"), email},
+                     {QStringLiteral("password"), password},
+                     {QStringLiteral("gotrue_meta_security"), captchaFree()},
+                     {QStringLiteral("code_challenge"), pkce.challenge},
+                     {QStringLiteral("code_challenge_method"), QStringLiteral("s256")}};
+    if (metadata) {
+        body.insert(QStringLiteral("data"), *metadata);
+    }
+    GoTrueApi::Call call{"POST", QStringLiteral("/signup"), redirectQuery(redirect), body, {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    QJsonObject answer = co_await std::move(sending);
+    QCoro::Task<std::optional<AuthSession>> adopting = adoptIfSession(std::move(answer), false);
+    co_return co_await std::move(adopting);
+}
+
+QCoro::Task<AuthSession> GoTrueClient::passwordSignIn(QString email, QString password)
+{
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/token"),
+                         {{QStringLiteral("grant_type"), QStringLiteral("password")}},
+                         QJsonObject{{QStringLiteral("email"), email},
+                                     {QStringLiteral("password"), password},
+                                     {QStringLiteral("gotrue_meta_security"), captchaFree()}},
+                         {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    QJsonObject answer = co_await std::move(sending);
+    QCoro::Task<std::optional<AuthSession>> adopting = adoptIfSession(std::move(answer), false);
+    const std::optional<AuthSession> session = co_await std::move(adopting);
+    if (!session) {
+        throw IdentityServiceError::invalidResponse();
+    }
+    co_return *session;
+}
+
+QCoro::Task<> GoTrueClient::requestEmailCode(QString email, QUrl redirect, bool createUser)
+{
+    QCoro::Task<PkcePair> starting = startPkceFlow(false);
+    const PkcePair pkce = co_await std::move(starting);
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/otp"),
+                         redirectQuery(redirect),
+                         QJsonObject{{QStringLiteral("email"), email},
+                                     {QStringLiteral("create_user"), createUser},
+                                     {QStringLiteral("gotrue_meta_security"), captchaFree()},
+                                     {QStringLiteral("code_challenge"), pkce.challenge},
+                                     {QStringLiteral("code_challenge_method"), QStringLiteral("s256")}},
+                         {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    co_await std::move(sending);
+}
+
+QCoro::Task<std::optional<AuthSession>> GoTrueClient::verifyEmailCode(QString email, QString code, EmailOtpType type)
+{
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/verify"),
+                         {},
+                         QJsonObject{{QStringLiteral("email"), email},
+                                     {QStringLiteral("token"), code},
+                                     {QStringLiteral("type"), typeName(type)}},
+                         {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    QJsonObject answer = co_await std::move(sending);
+    QCoro::Task<std::optional<AuthSession>> adopting =
+        adoptIfSession(std::move(answer), type == EmailOtpType::Recovery);
+    co_return co_await std::move(adopting);
+}
+
+QCoro::Task<std::optional<AuthSession>> GoTrueClient::verifyLinkToken(QString tokenHash, EmailOtpType type)
+{
+    // The service refuses anything besides these two fields in a token-hash verification.
+    GoTrueApi::Call call{
+        "POST",
+        QStringLiteral("/verify"),
+        {},
+        QJsonObject{{QStringLiteral("token_hash"), tokenHash}, {QStringLiteral("type"), typeName(type)}},
+        {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    QJsonObject answer = co_await std::move(sending);
+    QCoro::Task<std::optional<AuthSession>> adopting =
+        adoptIfSession(std::move(answer), type == EmailOtpType::Recovery);
+    co_return co_await std::move(adopting);
+}
+
+QCoro::Task<> GoTrueClient::resendSignUpEmail(QString email, QUrl redirect)
+{
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/resend"),
+                         redirectQuery(redirect),
+                         QJsonObject{{QStringLiteral("type"), QStringLiteral("signup")},
+                                     {QStringLiteral("email"), email},
+                                     {QStringLiteral("gotrue_meta_security"), captchaFree()}},
+                         {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    co_await std::move(sending);
+}
+
+QCoro::Task<> GoTrueClient::requestPasswordReset(QString email, QUrl redirect)
+{
+    QCoro::Task<PkcePair> starting = startPkceFlow(true);
+    const PkcePair pkce = co_await std::move(starting);
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/recover"),
+                         redirectQuery(redirect),
+                         QJsonObject{{QStringLiteral("email"), email},
+                                     {QStringLiteral("gotrue_meta_security"), captchaFree()},
+                                     {QStringLiteral("code_challenge"), pkce.challenge},
+                                     {QStringLiteral("code_challenge_method"), QStringLiteral("s256")}},
+                         {}};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    co_await std::move(sending);
+}
+
+QCoro::Task<AuthSession> GoTrueClient::installSession(QString accessToken, QString refreshToken)
+{
+    const std::optional<qint64> expiry = GoTrueSession::tokenExpiry(accessToken);
+    const qint64 now = m_scheduler.now().toSecsSinceEpoch();
+    std::optional<GoTrueSession> session;
+    if (!expiry || *expiry - now < refreshMarginSeconds) {
+        // Expired, about to, or unreadable: the refresh token alone yields a complete session.
+        QCoro::Task<QJsonObject> refreshing = refreshGrant(std::move(refreshToken));
+        const QJsonObject answer = co_await std::move(refreshing);
+        session = GoTrueSession::fromTokenResponse(answer, m_scheduler.now());
+    } else {
+        QCoro::Task<QJsonObject> fetching = fetchUser(accessToken);
+        const QJsonObject user = co_await std::move(fetching);
+        session = GoTrueSession::fromTokenResponse(QJsonObject{{QStringLiteral("access_token"), accessToken},
+                                                               {QStringLiteral("token_type"), QStringLiteral("bearer")},
+                                                               {QStringLiteral("expires_in"), *expiry - now},
+                                                               {QStringLiteral("expires_at"), *expiry},
+                                                               {QStringLiteral("refresh_token"), refreshToken},
+                                                               {QStringLiteral("user"), user}},
+                                                   m_scheduler.now());
+    }
+    if (!session) {
+        throw IdentityServiceError::invalidResponse();
+    }
+    const AuthSession installed = session->toAuthSession();
+    QCoro::Task<> adopting = adopt(std::move(*session), false);
+    co_await std::move(adopting);
+    co_return installed;
+}
+
+QCoro::Task<AuthSession> GoTrueClient::completeFromCallbackUrl(QUrl callbackUrl)
+{
+    const CallbackParameters parameters(callbackUrl);
+    const auto error = parameters.value(QStringLiteral("error"));
+    const auto errorCode = parameters.value(QStringLiteral("error_code"));
+    const auto errorDescription = parameters.value(QStringLiteral("error_description"));
+    if (error || errorCode || errorDescription) {
+        const QString code = errorCode.value_or(error.value_or(QString()));
+        QString message = errorDescription.value_or(QString());
+        if (message.isEmpty()) {
+            message = code.isEmpty() ? QStringLiteral("The sign-in failed") : code;
+        }
+        throw IdentityServiceError(0, code, message);
+    }
+    if (const auto code = parameters.value(QStringLiteral("code"))) {
+        QCoro::Task<AuthSession> exchanging = exchangeCode(*code);
+        co_return co_await std::move(exchanging);
+    }
+    const auto accessToken = parameters.value(QStringLiteral("access_token"));
+    const auto refreshToken = parameters.value(QStringLiteral("refresh_token"));
+    const qint64 expiresIn = parameters.value(QStringLiteral("expires_in")).value_or(QString()).toLongLong();
+    const qint64 expiresAt = parameters.value(QStringLiteral("expires_at")).value_or(QString()).toLongLong();
+    if (!accessToken || accessToken->isEmpty() || !refreshToken || refreshToken->isEmpty() || expiresIn <= 0) {
+        throw IdentityServiceError::invalidCallback();
+    }
+    const bool recovery = parameters.value(QStringLiteral("type")) == QStringLiteral("recovery");
+    QCoro::Task<AuthSession> completing =
+        sessionFromFragment(*accessToken, *refreshToken, expiresIn, expiresAt, recovery);
+    co_return co_await std::move(completing);
+}
+
+QCoro::Task<AuthSession> GoTrueClient::exchangeCode(QString code)
+{
+    QCoro::Task<std::optional<QByteArray>> reading = m_storage.retrieve(m_verifierKey);
+    const std::optional<QByteArray> stored = co_await std::move(reading);
+    QString verifier = stored ? storedVerifierText(*stored) : QString();
+    const bool recovery = verifier.endsWith(recoveryMarker);
+    if (recovery) {
+        verifier.chop(recoveryMarker.size());
+    }
+    if (verifier.isEmpty()) {
+        throw IdentityServiceError::verifierMissing();
+    }
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/token"),
+                         {{QStringLiteral("grant_type"), QStringLiteral("pkce")}},
+                         QJsonObject{{QStringLiteral("auth_code"), code}, {QStringLiteral("code_verifier"), verifier}},
+                         {}};
+    QJsonObject answer;
+    std::exception_ptr failure;
+    try {
+        QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+        answer = co_await std::move(sending);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // A code is good for one attempt, and so is its verifier.
+    try {
+        QCoro::Task<> removing = m_storage.remove(m_verifierKey);
+        co_await std::move(removing);
+    } catch (const std::exception &removal) {
+        qCWarning(lcGoTrue) << "Could not remove the code verifier:" << describe(removal);
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    QCoro::Task<std::optional<AuthSession>> adopting = adoptIfSession(std::move(answer), recovery);
+    const std::optional<AuthSession> session = co_await std::move(adopting);
+    if (!session) {
+        throw IdentityServiceError::invalidResponse();
+    }
+    co_return *session;
+}
+
+QCoro::Task<AuthSession> GoTrueClient::sessionFromFragment(QString accessToken, QString refreshToken, qint64 expiresIn,
+                                                           qint64 expiresAt, bool recovery)
+{
+    QCoro::Task<QJsonObject> fetching = fetchUser(accessToken);
+    const QJsonObject user = co_await std::move(fetching);
+    QJsonObject response{{QStringLiteral("access_token"), accessToken},
+                         {QStringLiteral("token_type"), QStringLiteral("bearer")},
+                         {QStringLiteral("expires_in"), expiresIn},
+                         {QStringLiteral("refresh_token"), refreshToken},
+                         {QStringLiteral("user"), user}};
+    if (expiresAt > 0) {
+        response.insert(QStringLiteral("expires_at"), expiresAt);
+    }
+    QCoro::Task<std::optional<AuthSession>> adopting = adoptIfSession(std::move(response), recovery);
+    const std::optional<AuthSession> session = co_await std::move(adopting);
+    if (!session) {
+        throw IdentityServiceError::invalidCallback();
+    }
+    co_return *session;
+}
+
+QCoro::Task<QUrl> GoTrueClient::providerSignInUrl(SignInProvider provider, QUrl redirect)
+{
+    QCoro::Task<PkcePair> starting = startPkceFlow(false);
+    const PkcePair pkce = co_await std::move(starting);
+    GoTrueApi::Query query{{QStringLiteral("provider"),
+                            provider == SignInProvider::Apple ? QStringLiteral("apple") : QStringLiteral("google")}};
+    query.append(redirectQuery(redirect));
+    query.append({QStringLiteral("code_challenge"), pkce.challenge});
+    query.append({QStringLiteral("code_challenge_method"), QStringLiteral("s256")});
+    co_return m_api.endpoint(QStringLiteral("/authorize"), query);
+}
+
+QCoro::Task<PkcePair> GoTrueClient::startPkceFlow(bool recovery)
+{
+    const PkcePair pkce = PkcePair::generate();
+    const QString stored =
+        QLatin1Char('"') + pkce.verifier + (recovery ? recoveryMarker : QString()) + QLatin1Char('"');
+    QCoro::Task<> storing = m_storage.store(m_verifierKey, stored.toUtf8());
+    co_await std::move(storing);
+    co_return pkce;
+}
+
+// --- The signed-in session ---------------------------------------------------------------------------------------
+
+QCoro::Task<> GoTrueClient::changePassword(QString newPassword)
+{
+    QCoro::Task<GoTrueSession> validating = validSession();
+    const GoTrueSession session = co_await std::move(validating);
+    GoTrueApi::Call call{"PUT",
+                         QStringLiteral("/user"),
+                         {},
+                         QJsonObject{{QStringLiteral("password"), newPassword}},
+                         session.accessToken()};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    QJsonObject user = co_await std::move(sending);
+    if (!m_session || m_session->accessToken() != session.accessToken()) {
+        // Signed out or replaced meanwhile: the answer belongs to a session that is no longer kept.
+        co_return;
+    }
+    GoTrueSession updated = *m_session;
+    updated.setUser(std::move(user));
+    QCoro::Task<> storing = m_storage.store(m_sessionKey, updated.toStored());
+    co_await std::move(storing);
+    m_session = std::move(updated);
+    ++m_generation;
+    publish(AuthEvent::UserUpdated);
+}
+
+QCoro::Task<> GoTrueClient::signOutGlobally()
+{
+    const std::optional<GoTrueSession> ending = std::exchange(m_session, std::nullopt);
+    ++m_generation;
+    std::exception_ptr failure;
+    const QStringList keys{m_sessionKey, m_verifierKey};
+    for (const QString &key : keys) {
+        try {
+            QCoro::Task<> removing = m_storage.remove(key);
+            co_await std::move(removing);
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+    }
+    publish(AuthEvent::SignedOut);
+    if (ending) {
+        try {
+            QCoro::Task<> revoking = revoke(*ending);
+            co_await std::move(revoking);
+        } catch (const IdentityServiceError &error) {
+            // The service no longer knows the session: it is over there too.
+            if (error.status() != 401 && error.status() != 403 && error.status() != 404) {
+                failure = std::current_exception();
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+// Ends the session on the service with a usable access token: an expired one is swapped for a fresh one first
+// (the service rejects expired tokens, and the refresh token would otherwise stay valid).
+QCoro::Task<> GoTrueClient::revoke(GoTrueSession session)
+{
+    QString accessToken = session.accessToken();
+    if (session.secondsLeft(m_scheduler.now()) <= 0) {
+        try {
+            QCoro::Task<QJsonObject> refreshing = refreshGrant(session.refreshToken());
+            const QJsonObject answer = co_await std::move(refreshing);
+            accessToken = answer.value(QStringLiteral("access_token")).toString(accessToken);
+        } catch (const std::exception &failure) {
+            qCInfo(lcGoTrue) << "Could not renew the expired session before signing out:" << describe(failure);
+        }
+    }
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/logout"),
+                         {{QStringLiteral("scope"), QStringLiteral("global")}},
+                         std::nullopt,
+                         accessToken};
+    QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
+    co_await std::move(sending);
+}
+
+QCoro::Task<AuthSession> GoTrueClient::renewSession()
+{
+    QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
+    const GoTrueSession session = co_await std::move(refreshing);
+    co_return session.toAuthSession();
+}
+
+QCoro::Task<GoTrueSession> GoTrueClient::validSession()
+{
+    if (!m_session) {
+        throw IdentityServiceError::sessionMissing();
+    }
+    if (m_session->secondsLeft(m_scheduler.now()) >= refreshMarginSeconds) {
+        co_return *m_session;
+    }
+    QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
+    co_return co_await std::move(refreshing);
+}
+
+QCoro::Task<GoTrueSession> GoTrueClient::sharedRefresh()
+{
+    if (const std::shared_ptr<PendingRefresh> joined = m_pendingRefresh) {
+        auto outcome = joined->outcome();
+        GoTrueSession shared = co_await outcome;
+        co_return shared;
+    }
+    const auto pending = std::make_shared<PendingRefresh>();
+    m_pendingRefresh = pending;
+    std::optional<GoTrueSession> session;
+    try {
+        QCoro::Task<GoTrueSession> refreshing = refreshCurrent();
+        session = co_await std::move(refreshing);
+    } catch (...) {
+        m_pendingRefresh.reset();
+        pending->fail(std::current_exception());
+        throw;
+    }
+    m_pendingRefresh.reset();
+    pending->succeed(*session);
+    co_return *session;
+}
+
+QCoro::Task<GoTrueSession> GoTrueClient::refreshCurrent()
+{
+    if (!m_session) {
+        throw IdentityServiceError::sessionMissing();
+    }
+    const quint64 generation = m_generation;
+    QJsonObject answer;
+    std::exception_ptr refusal;
+    try {
+        QCoro::Task<QJsonObject> refreshing = refreshGrant(m_session->refreshToken());
+        answer = co_await std::move(refreshing);
+    } catch (const IdentityServiceError &error) {
+        // Refused (used, revoked or unknown token): the session is over. Anything else may pass: keep it.
+        if (!error.isRefusal() || generation != m_generation) {
+            throw;
+        }
+        refusal = std::current_exception();
+    }
+    if (refusal) {
+        QCoro::Task<> dropping = dropRefusedSession();
+        co_await std::move(dropping);
+        std::rethrow_exception(refusal);
+    }
+    if (generation != m_generation) {
+        // Signed out or signed in again while the request was out: what is kept now wins.
+        if (!m_session) {
+            throw IdentityServiceError::sessionMissing();
+        }
+        co_return *m_session;
+    }
+    std::optional<GoTrueSession> session = GoTrueSession::fromTokenResponse(std::move(answer), m_scheduler.now());
+    if (!session) {
+        throw IdentityServiceError::invalidResponse();
+    }
+    // The old refresh token is spent: keep and announce the new session before storing it, so a storage failure
+    // cannot leave the program with a dead token.
+    m_session = session;
+    ++m_generation;
+    publish(AuthEvent::TokenRefreshed);
+    try {
+        QCoro::Task<> storing = m_storage.store(m_sessionKey, session->toStored());
+        co_await std::move(storing);
+    } catch (const std::exception &failure) {
+        qCWarning(lcGoTrue) << "Could not store the renewed session:" << describe(failure);
+    }
+    co_return *session;
+}
+
+QCoro::Task<> GoTrueClient::dropRefusedSession()
+{
+    m_session.reset();
+    ++m_generation;
+    const QStringList keys{m_sessionKey, m_verifierKey};
+    for (const QString &key : keys) {
+        try {
+            QCoro::Task<> removing = m_storage.remove(key);
+            co_await std::move(removing);
+        } catch (const std::exception &failure) {
+            qCWarning(lcGoTrue) << "Could not remove the refused session:" << describe(failure);
+        }
+    }
+    publish(AuthEvent::SignedOut);
+}
+
+QCoro::Task<QJsonObject> GoTrueClient::refreshGrant(QString refreshToken)
+{
+    GoTrueApi::Call call{"POST",
+                         QStringLiteral("/token"),
+                         {{QStringLiteral("grant_type"), QStringLiteral("refresh_token")}},
+                         QJsonObject{{QStringLiteral("refresh_token"), refreshToken}},
+                         {}};
+    return m_api.send(std::move(call));
+}
+
+QCoro::Task<QJsonObject> GoTrueClient::fetchUser(QString accessToken)
+{
+    GoTrueApi::Call call{"GET", QStringLiteral("/user"), {}, std::nullopt, std::move(accessToken)};
+    return m_api.send(std::move(call));
+}
+
+QCoro::Task<std::optional<AuthSession>> GoTrueClient::adoptIfSession(QJsonObject answer, bool recovery)
+{
+    std::optional<GoTrueSession> session = GoTrueSession::fromTokenResponse(std::move(answer), m_scheduler.now());
+    if (!session) {
+        co_return std::nullopt;
+    }
+    const AuthSession adopted = session->toAuthSession();
+    QCoro::Task<> adopting = adopt(std::move(*session), recovery);
+    co_await std::move(adopting);
+    co_return adopted;
+}
+
+QCoro::Task<> GoTrueClient::adopt(GoTrueSession session, bool recovery)
+{
+    QCoro::Task<> storing = m_storage.store(m_sessionKey, session.toStored());
+    co_await std::move(storing);
+    m_session = std::move(session);
+    ++m_generation;
+    publish(AuthEvent::SignedIn);
+    if (recovery) {
+        publish(AuthEvent::PasswordRecovery);
+    }
+}
+
+// --- Automatic refresh -------------------------------------------------------------------------------------------
+
+void GoTrueClient::checkExpiry()
+{
+    if (!m_session || m_pendingRefresh || m_session->secondsLeft(m_scheduler.now()) >= refreshMarginSeconds) {
+        return;
+    }
+    startDetachedIgnoringFailure(refreshInBackground());
+}
+
+QCoro::Task<> GoTrueClient::refreshInBackground()
+{
+    try {
+        QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
+        co_await std::move(refreshing);
+    } catch (const std::exception &failure) {
+        qCInfo(lcGoTrue) << "Automatic session renewal failed:" << describe(failure);
+    }
+}
