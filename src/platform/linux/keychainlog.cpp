@@ -1,0 +1,3 @@
+#include "platform/linux/keychainlog.h"
+
+Q_LOGGING_CATEGORY(lcKeychain, "lumora.keychain")
