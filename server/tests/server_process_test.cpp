@@ -194,7 +194,13 @@ TEST_F(ServerProcessTest, DefaultDatabaseLivesUnderXdgDataHome)
 {
     ServerProcess server({"--port", "0", "--quiet"}, directory.string());
     ASSERT_GT(portFromReadyLine(server.readLine()), 0);
-    EXPECT_TRUE(std::filesystem::exists(directory / "wordloom-server" / "wordloom.db"));
+    const auto database = directory / "wordloom-server" / "wordloom.db";
+    ASSERT_TRUE(std::filesystem::exists(database));
+    // Accounts and secrets are readable by their owner only.
+    EXPECT_EQ(std::filesystem::status(database).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(std::filesystem::status(directory / "wordloom-server").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
     server.signal(SIGTERM);
     EXPECT_EQ(server.waitForExit(), 0);
 }

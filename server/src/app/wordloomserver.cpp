@@ -77,8 +77,9 @@ void prepareDatabaseDirectory(const std::string &path)
         return;
     }
     const auto parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty()) {
+    if (!parent.empty() && !std::filesystem::exists(parent)) {
         std::filesystem::create_directories(parent);
+        std::filesystem::permissions(parent, std::filesystem::perms::owner_all);
     }
 }
 

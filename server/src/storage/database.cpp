@@ -3,6 +3,7 @@
 #include "storage/migrations.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace wordloom {
 
@@ -112,6 +113,11 @@ Database::Database(const std::string &path)
         const std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
         throw DatabaseError("cannot open database " + path + ": " + message, SQLITE_CANTOPEN);
+    }
+    if (path != ":memory:" && !path.starts_with("file:")) {
+        // Password hashes, refresh-token digests, the signing secret and pending codes live here: owner only.
+        // SQLite gives its -wal and -shm files the same mode as the database file.
+        ::chmod(path.c_str(), S_IRUSR | S_IWUSR);
     }
     sqlite3_busy_timeout(m_db, 5000);
     exec("PRAGMA foreign_keys = ON");
