@@ -87,6 +87,21 @@ TEST_F(ServerHistory, SearchMatchesCaseInsensitivelyAndTakesWildcardsLiterally)
     }
 }
 
+TEST_F(ServerHistory, SearchTermMayHoldUnescapedAmpersandEqualsAndPlus)
+{
+    ASSERT_EQ(server
+                  .post("/api/v1/prompts/generate", {{"text", "compare c++ & rust=fun"}, {"auto_detect", true}},
+                        account.bearer())
+                  .status,
+              200);
+    // Sent the way the client encodes a term: spaces as %20, the rest as they are.
+    server.client().set_url_encode(false);
+    const auto page = history("?limit=50&offset=0&search=c++%20&%20rust=fun");
+    server.client().set_url_encode(true);
+    ASSERT_EQ(page.status, 200);
+    EXPECT_EQ(inputs(page), (std::vector<std::string>{"compare c++ & rust=fun"}));
+}
+
 TEST_F(ServerHistory, RejectsBadPagingValues)
 {
     for (const char *query : {"?limit=0", "?limit=-1", "?limit=abc", "?limit=500", "?offset=-3", "?offset=1e3"}) {

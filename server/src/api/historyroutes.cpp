@@ -12,6 +12,23 @@ constexpr std::int64_t kMaxPageSize = 200;
 constexpr std::int64_t kMaxOffset = 100'000'000;
 constexpr std::size_t kMaxBulkIds = 1000;
 
+// The search term is the last query parameter and is sent with '&', '=' and '+' unescaped, so it is taken from the
+// raw target up to its end and percent-decoded without turning '+' into a space.
+std::string searchTerm(const httplib::Request &request)
+{
+    const std::string &target = request.target;
+    const auto query = target.find('?');
+    if (query == std::string::npos) {
+        return {};
+    }
+    for (auto at = target.find("search=", query); at != std::string::npos; at = target.find("search=", at + 1)) {
+        if (target[at - 1] == '?' || target[at - 1] == '&') {
+            return httplib::detail::decode_url(target.substr(at + 7), false);
+        }
+    }
+    return {};
+}
+
 nlohmann::json deleted(int count, const std::string &message)
 {
     return {{"deleted_count", count}, {"message", message}};
@@ -43,14 +60,13 @@ void deleteBulk(ServerContext &context, const httplib::Request &request, httplib
 
 void registerHistoryRoutes(httplib::Server &server, ServerContext &context)
 {
-    server.Get(
-        "/api/v1/usage/history",
-        apihttp::authenticated(context, [&context](const auto &request, auto &response, const std::string &userId) {
-            const auto limit = apihttp::queryInteger(request, "limit", kDefaultPageSize, 1, kMaxPageSize);
-            const auto offset = apihttp::queryInteger(request, "offset", 0, 0, kMaxOffset);
-            const auto items = HistoryStore(context).page(userId, limit, offset, request.get_param_value("search"));
-            apihttp::sendJson(response, 200, {{"history", items}, {"limit", limit}, {"offset", offset}});
-        }));
+    server.Get("/api/v1/usage/history", apihttp::authenticated(context, [&context](const auto &request, auto &response,
+                                                                                   const std::string &userId) {
+                   const auto limit = apihttp::queryInteger(request, "limit", kDefaultPageSize, 1, kMaxPageSize);
+                   const auto offset = apihttp::queryInteger(request, "offset", 0, 0, kMaxOffset);
+                   const auto items = HistoryStore(context).page(userId, limit, offset, searchTerm(request));
+                   apihttp::sendJson(response, 200, {{"history", items}, {"limit", limit}, {"offset", offset}});
+               }));
     server.Delete("/api/v1/usage/history",
                   apihttp::authenticated(context, [&context](const auto &, auto &response, const std::string &userId) {
                       const int count = HistoryStore(context).clear(userId);
