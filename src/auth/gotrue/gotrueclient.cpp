@@ -489,7 +489,7 @@ QCoro::Task<GoTrueSession> GoTrueClient::validSession()
         throw IdentityServiceError::sessionMissing();
     }
     if (m_session->secondsLeft(m_scheduler.now()) >= refreshMarginSeconds) {
-        co_return *m_session;
+        co_return GoTrueSession(*m_session); // a copy: QCoro 0.8 moves from lvalues given to co_return
     }
     QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
     co_return co_await std::move(refreshing);
@@ -546,7 +546,7 @@ QCoro::Task<GoTrueSession> GoTrueClient::refreshCurrent()
         if (!m_session) {
             throw IdentityServiceError::sessionMissing();
         }
-        co_return *m_session;
+        co_return GoTrueSession(*m_session); // a copy: QCoro 0.8 moves from lvalues given to co_return
     }
     std::optional<GoTrueSession> session = GoTrueSession::fromTokenResponse(std::move(answer), m_scheduler.now());
     if (!session) {

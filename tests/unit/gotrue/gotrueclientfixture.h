@@ -57,10 +57,11 @@ inline QStringList taken(AuthEventStream &stream)
 
 class GoTrueClientTest : public ::testing::Test
 {
-protected:
+public:
     static inline const QString sessionKey = QStringLiteral("sb-abcdefghijklmnopqrst-auth-token");
     static inline const QString verifierKey = QStringLiteral("sb-abcdefghijklmnopqrst-auth-token-code-verifier");
 
+protected:
     FakeHttpTransport transport;
     MemorySessionStorage storage;
     ManualScheduler scheduler;
