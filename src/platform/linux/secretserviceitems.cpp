@@ -169,8 +169,11 @@ public:
     ObjectListPtr find()
     {
         ErrorSlot error;
-        GList *items = secret_service_search_sync(m_secrets.get(), genericPasswordSchema(), m_attributes.get(),
-                                                  SECRET_SEARCH_ALL, m_call.cancellable(), &error);
+        // No schema in the search: the service matches the schema name of a locked item's hashed attributes
+        // against nothing, and locked items must be found to be unlocked. Items are identified by service and
+        // account alone, whoever wrote them.
+        GList *items = secret_service_search_sync(m_secrets.get(), nullptr, m_attributes.get(), SECRET_SEARCH_ALL,
+                                                  m_call.cancellable(), &error);
         fail(error, "search");
         return ObjectListPtr(g_list_sort(items, [](gconstpointer left, gconstpointer right) {
             const guint64 leftModified = secret_item_get_modified(SECRET_ITEM(const_cast<gpointer>(left)));

@@ -1,13 +1,16 @@
 #include "platform/linux/secretservicekeychain.h"
 #include "support/runtask.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -141,22 +144,122 @@ TEST_F(SecretServiceKeychainTest, CallsInFlightTogetherAllComplete)
     }
 }
 
-// A keychain in a child process, connected to the session bus that the test chooses.
-class UnavailableSecretServiceTest : public ::testing::Test
+// Keychains in child processes on a session bus of the test's own, with its own home, data and runtime
+// directories, so that the keyring daemons it starts never touch the test session's keyring. (A process connects to
+// one session bus, once.)
+class PrivateSessionTest : public ::testing::Test
 {
 protected:
     QTemporaryDir directory;
+    QProcessEnvironment environment = privateEnvironment();
+    // Declared before the processes on it, so it is stopped last.
+    QProcess bus;
+    QProcess keyring;
 
-    // The status the probe printed; fails the test when the probe itself hangs or breaks.
-    Status probe(const QString &busAddress, const QString &operation, double replySeconds = 2.0,
-                 double promptSeconds = 2.0)
+    void TearDown() override
+    {
+        for (QProcess *process : {&keyring, &bus}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->terminate();
+                process->waitForFinished(10'000);
+            }
+        }
+    }
+
+    QProcessEnvironment privateEnvironment()
+    {
+        QProcessEnvironment result = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+            const QString path = directory.filePath(QString::fromLatin1(name).toLower());
+            QDir().mkpath(path);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            result.insert(QString::fromLatin1(name), path);
+        }
+        result.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                      QStringLiteral("unix:path=") + directory.filePath(QStringLiteral("no-bus")));
+        return result;
+    }
+
+    // With `activation`, the bus starts the desktop's services on demand (the keyring's unlock prompter among
+    // them); without, it has nothing but what the test puts on it.
+    void startBus(bool activation)
+    {
+        const QString config = directory.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=%1</listen>
+  <auth>EXTERNAL</auth>
+  %2
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)")
+                .arg(directory.path(), activation ? QStringLiteral("<standard_session_servicedirs/>") : QString())
+                .toUtf8());
+        file.close();
+        bus.setProcessEnvironment(environment);
+        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                                                  QStringLiteral("--config-file"), config});
+        ASSERT_TRUE(bus.waitForReadyRead(10'000)) << bus.readAllStandardError().toStdString();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(bus.readLine().trimmed()));
+    }
+
+    // gnome-keyring's secrets component; `password` unlocks (or creates) the login keyring, none leaves it locked.
+    void startKeyring(const std::optional<QByteArray> &password)
+    {
+        keyring.setProcessEnvironment(environment);
+        QStringList arguments{QStringLiteral("--foreground"), QStringLiteral("--components=secrets")};
+        if (password) {
+            arguments.append(QStringLiteral("--unlock"));
+        }
+        keyring.start(QStringLiteral("gnome-keyring-daemon"), arguments);
+        ASSERT_TRUE(keyring.waitForStarted());
+        if (password) {
+            keyring.write(*password + '\n');
+            keyring.waitForBytesWritten();
+        }
+        keyring.closeWriteChannel();
+        for (int attempt = 0; attempt < 200 && !secretServiceOnBus(); ++attempt) {
+            QThread::msleep(50);
+        }
+        ASSERT_TRUE(secretServiceOnBus()) << keyring.readAllStandardError().toStdString();
+    }
+
+    void stopKeyring()
+    {
+        keyring.terminate();
+        ASSERT_TRUE(keyring.waitForFinished(10'000));
+    }
+
+    bool secretServiceOnBus()
+    {
+        QProcess query;
+        query.setProcessEnvironment(environment);
+        query.start(QStringLiteral("dbus-send"),
+                    {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                     QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                     QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                     QStringLiteral("string:org.freedesktop.secrets")});
+        query.waitForFinished(5000);
+        return query.readAllStandardOutput().contains("boolean true");
+    }
+
+    // The status of one keychain call in a child process; fails the test when the call hangs.
+    Status probe(const QString &operation, const QString &service, const QString &account = QStringLiteral("account"),
+                 double replySeconds = 2.0, double promptSeconds = 2.0)
     {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(KEYCHAIN_PROBE), {operation, uniqueService(), QStringLiteral("account"),
-                                                       QString::number(replySeconds), QString::number(promptSeconds)});
+        process.start(QStringLiteral(KEYCHAIN_PROBE),
+                      {operation, service, account, QString::number(replySeconds), QString::number(promptSeconds)});
         if (!process.waitForFinished(60'000)) {
             process.kill();
             process.waitForFinished();
@@ -166,75 +269,49 @@ protected:
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         return process.readAllStandardOutput().trimmed().toInt();
     }
-
-    // A session bus of its own with nothing on it, and no service activation.
-    QString startEmptyBus(QProcess &daemon)
-    {
-        const QString config = directory.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)")
-                       .arg(directory.path())
-                       .toUtf8());
-        file.close();
-        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--nofork"), QStringLiteral("--print-address"),
-                                                     QStringLiteral("--config-file"), config});
-        EXPECT_TRUE(daemon.waitForReadyRead(10'000)) << daemon.readAllStandardError().toStdString();
-        return QString::fromUtf8(daemon.readLine().trimmed());
-    }
 };
 
-TEST_F(UnavailableSecretServiceTest, NoSessionBusAtAll)
+TEST_F(PrivateSessionTest, NoSessionBusAtAll)
 {
-    const QString deadSocket = QStringLiteral("unix:path=") + directory.filePath(QStringLiteral("no-bus"));
-    EXPECT_EQ(probe(deadSocket, QStringLiteral("read")), S::notAvailable);
-    EXPECT_EQ(probe(deadSocket, QStringLiteral("add")), S::notAvailable);
+    EXPECT_EQ(probe(QStringLiteral("read"), uniqueService()), S::notAvailable);
+    EXPECT_EQ(probe(QStringLiteral("add"), uniqueService()), S::notAvailable);
 }
 
-TEST_F(UnavailableSecretServiceTest, BusWithoutASecretService)
+TEST_F(PrivateSessionTest, BusWithoutASecretService)
 {
-    QProcess daemon;
-    const QString address = startEmptyBus(daemon);
-    ASSERT_FALSE(address.isEmpty());
-    EXPECT_EQ(probe(address, QStringLiteral("read")), S::notAvailable);
-    EXPECT_EQ(probe(address, QStringLiteral("add")), S::notAvailable);
-    daemon.kill();
-    daemon.waitForFinished();
+    startBus(false);
+    EXPECT_EQ(probe(QStringLiteral("read"), uniqueService()), S::notAvailable);
+    EXPECT_EQ(probe(QStringLiteral("add"), uniqueService()), S::notAvailable);
 }
 
-TEST_F(UnavailableSecretServiceTest, SecretServiceThatNeverAnswers)
+TEST_F(PrivateSessionTest, SecretServiceThatNeverAnswers)
 {
-    QProcess daemon;
-    const QString address = startEmptyBus(daemon);
-    ASSERT_FALSE(address.isEmpty());
-
+    startBus(false);
     QProcess occupier;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     occupier.setProcessEnvironment(environment);
     occupier.start(QStringLiteral(KEYCHAIN_PROBE), {QStringLiteral("occupy")});
     ASSERT_TRUE(occupier.waitForReadyRead(10'000)) << occupier.readAllStandardError().toStdString();
     ASSERT_EQ(occupier.readLine().trimmed(), QByteArray("ready"));
     ::kill(static_cast<pid_t>(occupier.processId()), SIGSTOP);
 
-    EXPECT_EQ(probe(address, QStringLiteral("read"), 0.5), S::notAvailable);
+    EXPECT_EQ(probe(QStringLiteral("read"), uniqueService(), QStringLiteral("account"), 0.5), S::notAvailable);
+}
 
-    occupier.kill();
-    occupier.waitForFinished();
-    daemon.kill();
-    daemon.waitForFinished();
+// The danger of a locked keyring: the service opens its unlock prompt (on the test session's display, when there is
+// one) and waits for a password that never comes. The call gives up on the prompt and reports the locked keyring.
+TEST_F(PrivateSessionTest, LockedKeyringEndsWithInteractionNotAllowed)
+{
+    startBus(true);
+    const QString service = uniqueService();
+    startKeyring(QByteArray("login password"));
+    ASSERT_EQ(probe(QStringLiteral("add"), service), S::success);
+    stopKeyring();
+
+    startKeyring(std::nullopt);
+    EXPECT_EQ(probe(QStringLiteral("read"), service, QStringLiteral("account"), 2.0, 0.5), S::interactionNotAllowed);
+    EXPECT_EQ(probe(QStringLiteral("add"), service, QStringLiteral("other"), 2.0, 0.5), S::interactionNotAllowed);
+    // Finding out that an item is missing needs no unlocking.
+    EXPECT_EQ(probe(QStringLiteral("read"), service, QStringLiteral("missing"), 2.0, 0.5), S::itemNotFound);
 }
 
 } // namespace
