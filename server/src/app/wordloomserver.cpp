@@ -21,6 +21,10 @@ namespace wordloom {
 
 namespace {
 
+// Each keep-alive connection holds a worker while it is open, and a generation through an LLM can wait up to the
+// upstream timeout, so the pool is larger than the library's default of eight.
+constexpr std::size_t kWorkerThreads = 32;
+
 // Uploads are recordings of a few minutes; JSON bodies are limited separately to 1 MiB.
 constexpr std::size_t kMaxPayloadBytes = 32 * 1024 * 1024;
 
@@ -151,6 +155,7 @@ void WordloomServer::registerRoutes()
 {
     httplib::Server &server = *m_http;
     ServerContext &context = *m_context;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_payload_max_length(kMaxPayloadBytes);
     // Answers are small and written in pieces; without this, Nagle's algorithm and delayed ACKs add tens of
     // milliseconds to every keep-alive request.
