@@ -6,7 +6,8 @@
 // How long a keychain call may wait for the Secret Service.
 struct SecretServiceLimits
 {
-    // Each step of a call must be answered within this; otherwise the call ends with notAvailable.
+    // The service's part of a call (everything but an unlock prompt) must be done within this; otherwise the call
+    // ends with notAvailable.
     double replySeconds = 5.0;
     // How long an unlock prompt may stay open; then it is dismissed and the call ends with interactionNotAllowed.
     double promptSeconds = 60.0;
