@@ -1,5 +1,6 @@
-// Runs one keychain operation in a process of its own and prints the resulting status, so that tests can point a
-// keychain at a different session bus (each process connects to one bus, once).
+// Runs one keychain operation in a process of its own and prints the resulting status and how often a 10 ms timer of
+// the main thread fired meanwhile, so that tests can point a keychain at a different session bus (each process
+// connects to one bus, once) and see that the event loop kept running.
 //
 //   keychainprobe read|add <service> <account> <reply seconds> <prompt seconds>
 //   keychainprobe occupy    takes the Secret Service's bus name, prints "ready" and never answers a call
@@ -70,8 +71,12 @@ int main(int argc, char **argv)
         return 2;
     }
     int status = 1;
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&ticks] { ++ticks; });
+    ticker.start(10);
     QTimer::singleShot(0, &app, [&] { probe(arguments, status); });
     app.exec();
-    std::printf("%d\n", status);
+    std::printf("%d %d\n", status, ticks);
     return 0;
 }

@@ -155,6 +155,8 @@ protected:
     // Declared before the processes on it, so it is stopped last.
     QProcess bus;
     QProcess keyring;
+    // How often the probe's main-thread timer fired during its last call.
+    int lastTicks = 0;
 
     void TearDown() override
     {
@@ -267,7 +269,9 @@ protected:
             return 1;
         }
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        return process.readAllStandardOutput().trimmed().toInt();
+        const QList<QByteArray> printed = process.readAllStandardOutput().trimmed().split(' ');
+        lastTicks = printed.value(1).toInt();
+        return printed.value(0).toInt();
     }
 };
 
@@ -295,6 +299,7 @@ TEST_F(PrivateSessionTest, SecretServiceThatNeverAnswers)
     ::kill(static_cast<pid_t>(occupier.processId()), SIGSTOP);
 
     EXPECT_EQ(probe(QStringLiteral("read"), uniqueService(), QStringLiteral("account"), 0.5), S::notAvailable);
+    EXPECT_GT(lastTicks, 0) << "the main thread was blocked while the call waited";
 }
 
 // The danger of a locked keyring: the service opens its unlock prompt (on the test session's display, when there is
@@ -309,6 +314,7 @@ TEST_F(PrivateSessionTest, LockedKeyringEndsWithInteractionNotAllowed)
 
     startKeyring(std::nullopt);
     EXPECT_EQ(probe(QStringLiteral("read"), service, QStringLiteral("account"), 2.0, 0.5), S::interactionNotAllowed);
+    EXPECT_GT(lastTicks, 0) << "the main thread was blocked while the prompt was open";
     EXPECT_EQ(probe(QStringLiteral("add"), service, QStringLiteral("other"), 2.0, 0.5), S::interactionNotAllowed);
     // Finding out that an item is missing needs no unlocking.
     EXPECT_EQ(probe(QStringLiteral("read"), service, QStringLiteral("missing"), 2.0, 0.5), S::itemNotFound);
