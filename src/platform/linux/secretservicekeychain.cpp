@@ -7,6 +7,7 @@
 #include <QCoroFuture>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -75,7 +76,8 @@ QCoro::Task<Keychain::ReadResult> SecretServiceKeychain::perform(Operation opera
         const auto limit = toMilliseconds(prompting ? limits.promptSeconds : limits.replySeconds);
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(call->timeInPhase());
         if (spent < limit) {
-            watchdog.start(limit - spent);
+            // A prompt may end early and leave the rest of the call to the reply limit: look again by then.
+            watchdog.start(std::min(limit - spent, toMilliseconds(limits.replySeconds)));
             return;
         }
         if (prompting) {

@@ -126,6 +126,8 @@ void SingleInstanceChannel::readMessage(QLocalSocket *socket)
         return; // wait for the rest
     }
     const QByteArray message = socket->read(emptyMessage ? 1 : end + 2);
+    // One message per connection: whatever follows it is not read.
+    socket->disconnect(this);
     socket->disconnectFromServer();
 
     QList<QUrl> urls;
