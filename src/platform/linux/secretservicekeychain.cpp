@@ -69,26 +69,27 @@ QCoro::Task<Keychain::ReadResult> SecretServiceKeychain::perform(Operation opera
 
     // The watchdog gives each phase of the call its own limit: a reply of the service, or an unlock prompt.
     const SecretServiceLimits limits = m_limits;
+    const auto checkEvery = toMilliseconds(std::min(limits.replySeconds, limits.promptSeconds));
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [&watchdog, call, limits] {
+    QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [&watchdog, call, limits, checkEvery] {
         const bool prompting = call->phase() == SecretServiceCall::Phase::Prompt;
         const auto limit = toMilliseconds(prompting ? limits.promptSeconds : limits.replySeconds);
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(call->timeInPhase());
         if (spent < limit) {
-            // A prompt may end early and leave the rest of the call to the reply limit: look again by then.
-            watchdog.start(std::min(limit - spent, toMilliseconds(limits.replySeconds)));
+            // The phase may change meanwhile: look again within the shorter of the two limits.
+            watchdog.start(std::min(limit - spent, checkEvery));
             return;
         }
         if (prompting) {
-            qCWarning(lcKeychain) << "Nobody answered the keychain unlock prompt; dismissing it";
+            qCWarning(lcKeychain) << "Nobody answered the keychain prompt; dismissing it";
             call->abandon(KeychainStatus::interactionNotAllowed);
         } else {
             qCWarning(lcKeychain) << "The Secret Service did not answer in time";
             call->abandon(KeychainStatus::notAvailable);
         }
     });
-    watchdog.start(toMilliseconds(limits.replySeconds));
+    watchdog.start(checkEvery);
 
     ReadResult result = co_await answer;
     co_return result;

@@ -320,4 +320,14 @@ TEST_F(PrivateSessionTest, LockedKeyringEndsWithInteractionNotAllowed)
     EXPECT_EQ(probe(QStringLiteral("read"), service, QStringLiteral("missing"), 2.0, 0.5), S::itemNotFound);
 }
 
+// Without any keyring, storing needs a new one, and the service asks the user for its password.
+TEST_F(PrivateSessionTest, MissingKeyringIsNotCreatedWithoutTheUser)
+{
+    startBus(true);
+    startKeyring(std::nullopt);
+    const QString service = uniqueService();
+    EXPECT_EQ(probe(QStringLiteral("add"), service, QStringLiteral("account"), 2.0, 0.5), S::interactionNotAllowed);
+    EXPECT_EQ(probe(QStringLiteral("read"), service), S::itemNotFound);
+}
+
 } // namespace
