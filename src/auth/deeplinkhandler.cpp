@@ -102,9 +102,8 @@ QCoro::Task<> DeepLinkHandler::handleWithoutClientExchange(QString url)
         Log::line(component, QStringLiteral("Unknown host: ") + host.value_or(QStringLiteral("nil")));
         co_return;
     }
-    const QUrl parsed(url);
-    Log::line(component, QStringLiteral("Fallback: parsing URL manually, path=") + parsed.path());
-    const QMap<QString, QString> parameters = deepLinkParameters(parsed);
+    Log::line(component, QStringLiteral("Fallback: parsing URL manually, path=") + QUrl(url).path());
+    const QMap<QString, QString> parameters = deepLinkParameters(url);
     Log::line(component, QStringLiteral("All params: ") + parameters.keys().join(QStringLiteral(", ")));
 
     const QString accessToken = parameters.value(QStringLiteral("access_token"));

@@ -30,10 +30,15 @@ std::optional<QString> percentDecoded(const QString &text)
 
 } // namespace
 
-QMap<QString, QString> deepLinkParameters(const QUrl &url)
+QMap<QString, QString> deepLinkParameters(const QString &url)
 {
+    const qsizetype hash = url.indexOf(QLatin1Char('#'));
+    const QString beforeFragment = hash < 0 ? url : url.left(hash);
+    const qsizetype question = beforeFragment.indexOf(QLatin1Char('?'));
+    const QString query = question < 0 ? QString() : beforeFragment.mid(question + 1);
+    const QString fragment = hash < 0 ? QString() : url.mid(hash + 1);
+
     QMap<QString, QString> parameters;
-    const QString query = url.query(QUrl::FullyEncoded);
     for (const QString &item : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const qsizetype equals = item.indexOf(QLatin1Char('='));
         if (equals < 0) {
@@ -42,7 +47,6 @@ QMap<QString, QString> deepLinkParameters(const QUrl &url)
         parameters.insert(QUrl::fromPercentEncoding(item.left(equals).toUtf8()),
                           QUrl::fromPercentEncoding(item.mid(equals + 1).toUtf8()));
     }
-    const QString fragment = url.fragment(QUrl::FullyEncoded);
     for (const QString &piece : fragment.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const qsizetype equals = piece.indexOf(QLatin1Char('='));
         if (equals <= 0 || equals == piece.size() - 1) {

@@ -2,6 +2,8 @@
 
 #include "runtime/error.h"
 
+#include <QJsonDocument>
+
 #include <algorithm>
 
 namespace {
@@ -18,30 +20,63 @@ private:
     QString m_message;
 };
 
-[[noreturn]] void notScripted(const char *operation)
-{
-    throw std::logic_error(std::string("FakeIdentityClient: not scripted: ") + operation);
-}
+const AuthSession signedInSession{QStringLiteral("access-1"), QStringLiteral("refresh-1")};
 
 } // namespace
+
+QString otpTypeName(EmailOtpType type)
+{
+    switch (type) {
+    case EmailOtpType::Signup:
+        return QStringLiteral("signup");
+    case EmailOtpType::Invite:
+        return QStringLiteral("invite");
+    case EmailOtpType::Magiclink:
+        return QStringLiteral("magiclink");
+    case EmailOtpType::Recovery:
+        return QStringLiteral("recovery");
+    case EmailOtpType::EmailChange:
+        return QStringLiteral("email_change");
+    case EmailOtpType::Email:
+        return QStringLiteral("email");
+    }
+    return {};
+}
 
 void FakeIdentityClient::renewSucceeds(std::function<void()> onRenewed)
 {
     m_onRenewed = std::move(onRenewed);
-    m_renewFailure.reset();
+    m_failures.remove(QStringLiteral("renewSession"));
 }
 
 void FakeIdentityClient::renewFails(QString message)
 {
-    m_renewFailure = std::move(message);
+    m_failures.insert(QStringLiteral("renewSession"), std::move(message));
+}
+
+void FakeIdentityClient::failNext(const QString &operation, QString message)
+{
+    m_failures.insert(operation, std::move(message));
+}
+
+void FakeIdentityClient::record(const QString &operation, const QStringList &arguments)
+{
+    m_calls.append((QStringList{operation} + arguments).join(QLatin1Char(' ')));
+    const auto failure = m_failures.constFind(operation);
+    if (failure == m_failures.constEnd()) {
+        return;
+    }
+    const QString message = *failure;
+    if (operation != QStringLiteral("renewSession")) {
+        m_failures.erase(failure);
+    }
+    throw IdentityServiceError(message);
 }
 
 QCoro::Task<AuthSession> FakeIdentityClient::renewSession()
 {
     ++m_renewCount;
-    if (m_renewFailure) {
-        throw IdentityServiceError(*m_renewFailure);
-    }
+    record(QStringLiteral("renewSession"));
     if (m_onRenewed) {
         m_onRenewed();
     }
@@ -51,74 +86,80 @@ QCoro::Task<AuthSession> FakeIdentityClient::renewSession()
 QCoro::Task<> FakeIdentityClient::signOutGlobally()
 {
     ++m_signOutCount;
+    record(QStringLiteral("signOutGlobally"));
     co_return;
 }
 
-QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::createAccount(QString, QString, std::optional<QJsonObject>,
-                                                                          QUrl)
+QCoro::Task<std::optional<AuthSession>>
+FakeIdentityClient::createAccount(QString email, QString password, std::optional<QJsonObject> metadata, QUrl redirect)
 {
-    notScripted("createAccount");
-    co_return std::nullopt;
+    const QString data = metadata ? QString::fromUtf8(QJsonDocument(*metadata).toJson(QJsonDocument::Compact))
+                                  : QStringLiteral("no-metadata");
+    record(QStringLiteral("createAccount"), {email, password, data, redirect.toString()});
+    co_return m_createdSession;
 }
 
-QCoro::Task<AuthSession> FakeIdentityClient::passwordSignIn(QString, QString)
+QCoro::Task<AuthSession> FakeIdentityClient::passwordSignIn(QString email, QString password)
 {
-    notScripted("passwordSignIn");
-    co_return AuthSession{};
+    record(QStringLiteral("passwordSignIn"), {email, password});
+    co_return signedInSession;
 }
 
-QCoro::Task<> FakeIdentityClient::requestEmailCode(QString, QUrl, bool)
+QCoro::Task<> FakeIdentityClient::requestEmailCode(QString email, QUrl redirect, bool createUser)
 {
-    notScripted("requestEmailCode");
+    record(QStringLiteral("requestEmailCode"),
+           {email, redirect.toString(), createUser ? QStringLiteral("create") : QStringLiteral("no-create")});
     co_return;
 }
 
-QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::verifyEmailCode(QString, QString, EmailOtpType)
+QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::verifyEmailCode(QString email, QString code,
+                                                                            EmailOtpType type)
 {
-    notScripted("verifyEmailCode");
-    co_return std::nullopt;
+    record(QStringLiteral("verifyEmailCode"), {email, code, otpTypeName(type)});
+    co_return signedInSession;
 }
 
-QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::verifyLinkToken(QString, EmailOtpType)
+QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::verifyLinkToken(QString tokenHash, EmailOtpType type)
 {
-    notScripted("verifyLinkToken");
-    co_return std::nullopt;
+    record(QStringLiteral("verifyLinkToken"), {tokenHash, otpTypeName(type)});
+    co_return signedInSession;
 }
 
-QCoro::Task<> FakeIdentityClient::resendSignUpEmail(QString, QUrl)
+QCoro::Task<> FakeIdentityClient::resendSignUpEmail(QString email, QUrl redirect)
 {
-    notScripted("resendSignUpEmail");
+    record(QStringLiteral("resendSignUpEmail"), {email, redirect.toString()});
     co_return;
 }
 
-QCoro::Task<> FakeIdentityClient::requestPasswordReset(QString, QUrl)
+QCoro::Task<> FakeIdentityClient::requestPasswordReset(QString email, QUrl redirect)
 {
-    notScripted("requestPasswordReset");
+    record(QStringLiteral("requestPasswordReset"), {email, redirect.toString()});
     co_return;
 }
 
-QCoro::Task<> FakeIdentityClient::changePassword(QString)
+QCoro::Task<> FakeIdentityClient::changePassword(QString newPassword)
 {
-    notScripted("changePassword");
+    record(QStringLiteral("changePassword"), {newPassword});
     co_return;
 }
 
-QCoro::Task<AuthSession> FakeIdentityClient::installSession(QString, QString)
+QCoro::Task<AuthSession> FakeIdentityClient::installSession(QString accessToken, QString refreshToken)
 {
-    notScripted("installSession");
-    co_return AuthSession{};
+    record(QStringLiteral("installSession"), {accessToken, refreshToken});
+    co_return AuthSession{accessToken, refreshToken};
 }
 
-QCoro::Task<AuthSession> FakeIdentityClient::completeFromCallbackUrl(QUrl)
+QCoro::Task<AuthSession> FakeIdentityClient::completeFromCallbackUrl(QUrl callbackUrl)
 {
-    notScripted("completeFromCallbackUrl");
-    co_return AuthSession{};
+    record(QStringLiteral("completeFromCallbackUrl"), {callbackUrl.toString()});
+    co_return signedInSession;
 }
 
-QCoro::Task<QUrl> FakeIdentityClient::providerSignInUrl(SignInProvider, QUrl)
+QCoro::Task<QUrl> FakeIdentityClient::providerSignInUrl(SignInProvider provider, QUrl redirect)
 {
-    notScripted("providerSignInUrl");
-    co_return QUrl();
+    const QString name = provider == SignInProvider::Apple ? QStringLiteral("apple") : QStringLiteral("google");
+    record(QStringLiteral("providerSignInUrl"), {name, redirect.toString()});
+    co_return QUrl(QStringLiteral("https://identity.test/authorize?provider=") + name);
 }
 
 std::shared_ptr<AuthEventStream> FakeIdentityClient::authEvents()

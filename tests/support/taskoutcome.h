@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backend/apierror.h"
+#include "runtime/error.h"
 #include "support/runtask.h"
 
 #include <QCoroTask>
@@ -41,4 +41,23 @@ std::optional<Failure> failureOfType(QCoro::Task<T> task)
         ADD_FAILURE() << "the task failed with a non-standard exception";
     }
     return std::nullopt;
+}
+
+// The user-facing description of what `task` threw; empty (and a test failure) when it succeeded.
+template <typename T>
+QString failureDescription(QCoro::Task<T> task)
+{
+    const std::exception_ptr failure = failureOf(std::move(task));
+    if (!failure) {
+        ADD_FAILURE() << "the task succeeded";
+        return {};
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &error) {
+        return describe(error);
+    } catch (...) {
+        ADD_FAILURE() << "the task failed with a non-standard exception";
+    }
+    return {};
 }

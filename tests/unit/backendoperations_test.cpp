@@ -1,4 +1,5 @@
 #include "backend/apiclient.h"
+#include "backend/apierror.h"
 #include "backend/appstate.h"
 #include "backend/historyservice.h"
 #include "backend/promptservice.h"
