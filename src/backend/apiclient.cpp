@@ -86,15 +86,15 @@ QCoro::Task<QByteArray> APIClient::perform(Operation operation, bool requiresAut
 // the caller's request and passes through without touching the session.
 QCoro::Task<QByteArray> APIClient::renewSessionAndRepeat(Operation operation)
 {
-    QString failure;
+    std::optional<QString> failure;
     try {
         QCoro::Task<AuthSession> renewing = m_identity.renewSession();
         co_await std::move(renewing);
     } catch (const std::exception &error) {
         failure = describe(error);
     }
-    if (!failure.isNull()) {
-        abandonSession(failure);
+    if (failure) {
+        abandonSession(*failure);
     }
     try {
         QCoro::Task<QByteArray> repeating = perform(std::move(operation), true, false);
@@ -105,7 +105,7 @@ QCoro::Task<QByteArray> APIClient::renewSessionAndRepeat(Operation operation)
         }
         failure = error.description();
     }
-    abandonSession(failure);
+    abandonSession(*failure);
 }
 
 void APIClient::abandonSession(const QString &reason)
