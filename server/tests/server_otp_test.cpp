@@ -1,7 +1,9 @@
 // E-mail codes: sign-in codes, verification by code and by token hash, expiry, reuse, and password reset.
 #include "support/testserver.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
 
 using namespace wordloom;
 using namespace wordloom::test;
@@ -165,4 +167,39 @@ TEST(ServerMailbox, RequiresAnAddress)
     TestServer server;
     EXPECT_EQ(server.get("/dev/mailbox").status, 400);
     EXPECT_TRUE(server.get("/dev/mailbox?email=none%40example.com").body["messages"].empty());
+}
+
+TEST(ServerMailbox, IsRefusedToCallersOffThisMachine)
+{
+    // The first IPv4 address that is not loopback; without one there is nothing to test.
+    std::string address;
+    ifaddrs *interfaces = nullptr;
+    if (getifaddrs(&interfaces) == 0) {
+        for (const ifaddrs *entry = interfaces; entry && address.empty(); entry = entry->ifa_next) {
+            if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET) {
+                char text[INET_ADDRSTRLEN];
+                const auto *ipv4 = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
+                inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
+                if (!std::string(text).starts_with("127.")) {
+                    address = text;
+                }
+            }
+        }
+        freeifaddrs(interfaces);
+    }
+    if (address.empty()) {
+        GTEST_SKIP() << "no non-loopback IPv4 address on this machine";
+    }
+    ServerConfig config = testConfig();
+    config.host = "0.0.0.0";
+    TestServer server(config);
+    server.signUp("ann@example.com");
+    ASSERT_EQ(server.post("/auth/v1/otp", {{"email", "ann@example.com"}, {"create_user", false}}).status, 200);
+    EXPECT_EQ(server.mailbox("ann@example.com").size(), 1u);
+
+    httplib::Client remote(address, std::stoi(server.origin().substr(server.origin().rfind(':') + 1)));
+    const auto result = remote.Get("/dev/mailbox?email=ann%40example.com");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 403);
+    EXPECT_EQ(result->body.find("code"), std::string::npos);
 }
