@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/error.h"
+#include "support/qtprinters.h"
 #include "support/runtask.h"
 
 #include <QCoroTask>
