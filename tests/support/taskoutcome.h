@@ -1,7 +1,6 @@
 #pragma once
 
 #include "runtime/error.h"
-#include "support/qtprinters.h"
 #include "support/runtask.h"
 
 #include <QCoroTask>

@@ -12,6 +12,7 @@
 #include "platform/qtnetwork/qnetworkhttptransport.h"
 #include "runtime/logger.h"
 #include "runtime/qtscheduler.h"
+#include "support/qtprinters.h"
 #include "support/taskoutcome.h"
 
 #include <QCoreApplication>
