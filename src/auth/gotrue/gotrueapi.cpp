@@ -59,6 +59,22 @@ QCoro::Task<QJsonObject> GoTrueApi::send(Call call)
     co_return document.object();
 }
 
+QCoro::Task<QJsonObject> GoTrueApi::refreshGrant(QString refreshToken)
+{
+    Call call{"POST",
+              QStringLiteral("/token"),
+              {{QStringLiteral("grant_type"), QStringLiteral("refresh_token")}},
+              QJsonObject{{QStringLiteral("refresh_token"), refreshToken}},
+              {}};
+    return send(std::move(call));
+}
+
+QCoro::Task<QJsonObject> GoTrueApi::user(QString accessToken)
+{
+    Call call{"GET", QStringLiteral("/user"), {}, std::nullopt, std::move(accessToken)};
+    return send(std::move(call));
+}
+
 QUrl GoTrueApi::endpoint(const QString &path, const Query &query) const
 {
     QString url = m_baseUrl + path;

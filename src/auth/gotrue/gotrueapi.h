@@ -39,6 +39,11 @@ public:
     // The body of the 2xx answer as an object; an empty object for an empty body.
     QCoro::Task<QJsonObject> send(Call call);
 
+    // The refresh grant: a new session for `refreshToken`, which the service then considers used.
+    QCoro::Task<QJsonObject> refreshGrant(QString refreshToken);
+    // The user the access token belongs to.
+    QCoro::Task<QJsonObject> user(QString accessToken);
+
     // The full URL of `path` with `query`, each value percent-encoded.
     QUrl endpoint(const QString &path, const Query &query = {}) const;
     // The first label of the project's host, which names the storage keys ("sb-<ref>-auth-token").

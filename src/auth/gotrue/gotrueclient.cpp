@@ -2,10 +2,8 @@
 
 #include "auth/gotrue/callbackparameters.h"
 #include "auth/gotrue/identityserviceerror.h"
-#include "auth/gotrue/pendingrefresh.h"
 #include "auth/gotrue/pkcepair.h"
 #include "platform/sessionstorage.h"
-#include "runtime/tasks.h"
 
 #include <QJsonValue>
 #include <QLoggingCategory>
@@ -67,63 +65,19 @@ GoTrueClient::GoTrueClient(QUrl projectUrl, QString anonKey, HttpTransport &tran
     , m_scheduler(scheduler)
     , m_sessionKey(QStringLiteral("sb-%1-auth-token").arg(m_api.projectRef()))
     , m_verifierKey(m_sessionKey + QStringLiteral("-code-verifier"))
+    , m_session(m_api, storage, scheduler, m_sessionKey, m_verifierKey)
 {}
 
 GoTrueClient::~GoTrueClient() = default;
 
 QCoro::Task<> GoTrueClient::start()
 {
-    if (m_started) {
-        co_return;
-    }
-    m_started = true;
-    std::optional<QByteArray> stored;
-    try {
-        QCoro::Task<std::optional<QByteArray>> reading = m_storage.retrieve(m_sessionKey);
-        stored = co_await std::move(reading);
-    } catch (const std::exception &failure) {
-        qCWarning(lcGoTrue) << "Could not read the stored session:" << describe(failure);
-    }
-    if (stored) {
-        m_session = GoTrueSession::fromStored(*stored);
-        if (!m_session) {
-            qCWarning(lcGoTrue) << "The stored session is unusable and is removed";
-            try {
-                QCoro::Task<> removing = m_storage.remove(m_sessionKey);
-                co_await std::move(removing);
-            } catch (const std::exception &failure) {
-                qCWarning(lcGoTrue) << "Could not remove the stored session:" << describe(failure);
-            }
-        }
-    }
-    if (m_session && m_session->secondsLeft(m_scheduler.now()) < refreshMarginSeconds) {
-        try {
-            QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
-            co_await std::move(refreshing);
-        } catch (const std::exception &failure) {
-            qCInfo(lcGoTrue) << "Renewing the stored session failed:" << describe(failure);
-        }
-    }
-    m_events.open(currentAuthSession());
-    m_refreshTimer = m_scheduler.every(refreshCheckIntervalSeconds, [this] { checkExpiry(); });
+    return m_session.start();
 }
 
 std::shared_ptr<AuthEventStream> GoTrueClient::authEvents()
 {
-    return m_events.subscribe(currentAuthSession());
-}
-
-std::optional<AuthSession> GoTrueClient::currentAuthSession() const
-{
-    if (!m_session) {
-        return std::nullopt;
-    }
-    return m_session->toAuthSession();
-}
-
-void GoTrueClient::publish(AuthEvent event)
-{
-    m_events.publish({event, currentAuthSession()});
+    return m_session.subscribe();
 }
 
 // --- Sign-in paths -----------------------------------------------------------------------------------------------
@@ -250,13 +204,13 @@ QCoro::Task<AuthSession> GoTrueClient::installSession(QString accessToken, QStri
     const std::optional<qint64> expiry = GoTrueSession::tokenExpiry(accessToken);
     const qint64 now = m_scheduler.now().toSecsSinceEpoch();
     std::optional<GoTrueSession> session;
-    if (!expiry || *expiry - now < refreshMarginSeconds) {
+    if (!expiry || *expiry - now < SessionKeeper::refreshMarginSeconds) {
         // Expired, about to, or unreadable: the refresh token alone yields a complete session.
-        QCoro::Task<QJsonObject> refreshing = refreshGrant(std::move(refreshToken));
+        QCoro::Task<QJsonObject> refreshing = m_api.refreshGrant(std::move(refreshToken));
         const QJsonObject answer = co_await std::move(refreshing);
         session = GoTrueSession::fromTokenResponse(answer, m_scheduler.now());
     } else {
-        QCoro::Task<QJsonObject> fetching = fetchUser(accessToken);
+        QCoro::Task<QJsonObject> fetching = m_api.user(accessToken);
         const QJsonObject user = co_await std::move(fetching);
         session = GoTrueSession::fromTokenResponse(QJsonObject{{QStringLiteral("access_token"), accessToken},
                                                                {QStringLiteral("token_type"), QStringLiteral("bearer")},
@@ -270,7 +224,7 @@ QCoro::Task<AuthSession> GoTrueClient::installSession(QString accessToken, QStri
         throw IdentityServiceError::invalidResponse();
     }
     const AuthSession installed = session->toAuthSession();
-    QCoro::Task<> adopting = adopt(std::move(*session), false);
+    QCoro::Task<> adopting = m_session.adopt(std::move(*session), false);
     co_await std::move(adopting);
     co_return installed;
 }
@@ -352,7 +306,7 @@ QCoro::Task<AuthSession> GoTrueClient::exchangeCode(QString code)
 QCoro::Task<AuthSession> GoTrueClient::sessionFromFragment(QString accessToken, QString refreshToken, qint64 expiresIn,
                                                            qint64 expiresAt, bool recovery)
 {
-    QCoro::Task<QJsonObject> fetching = fetchUser(accessToken);
+    QCoro::Task<QJsonObject> fetching = m_api.user(accessToken);
     const QJsonObject user = co_await std::move(fetching);
     QJsonObject response{{QStringLiteral("access_token"), accessToken},
                          {QStringLiteral("token_type"), QStringLiteral("bearer")},
@@ -396,7 +350,7 @@ QCoro::Task<PkcePair> GoTrueClient::startPkceFlow(bool recovery)
 
 QCoro::Task<> GoTrueClient::changePassword(QString newPassword)
 {
-    QCoro::Task<GoTrueSession> validating = validSession();
+    QCoro::Task<GoTrueSession> validating = m_session.validSession();
     const GoTrueSession session = co_await std::move(validating);
     GoTrueApi::Call call{"PUT",
                          QStringLiteral("/user"),
@@ -405,39 +359,18 @@ QCoro::Task<> GoTrueClient::changePassword(QString newPassword)
                          session.accessToken()};
     QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
     QJsonObject user = co_await std::move(sending);
-    if (!m_session || m_session->accessToken() != session.accessToken()) {
-        // Signed out or replaced meanwhile: the answer belongs to a session that is no longer kept.
-        co_return;
-    }
-    GoTrueSession updated = *m_session;
-    updated.setUser(std::move(user));
-    QCoro::Task<> storing = m_storage.store(m_sessionKey, updated.toStored());
-    co_await std::move(storing);
-    m_session = std::move(updated);
-    ++m_generation;
-    publish(AuthEvent::UserUpdated);
+    QCoro::Task<> updating = m_session.updateUser(session.accessToken(), std::move(user));
+    co_await std::move(updating);
 }
 
 QCoro::Task<> GoTrueClient::signOutGlobally()
 {
-    const std::optional<GoTrueSession> ending = std::exchange(m_session, std::nullopt);
-    ++m_generation;
-    std::exception_ptr failure;
-    const QStringList keys{m_sessionKey, m_verifierKey};
-    for (const QString &key : keys) {
+    QCoro::Task<SessionKeeper::Ended> ending = m_session.end();
+    const SessionKeeper::Ended ended = co_await std::move(ending);
+    std::exception_ptr failure = ended.storageFailure;
+    if (ended.session) {
         try {
-            QCoro::Task<> removing = m_storage.remove(key);
-            co_await std::move(removing);
-        } catch (...) {
-            if (!failure) {
-                failure = std::current_exception();
-            }
-        }
-    }
-    publish(AuthEvent::SignedOut);
-    if (ending) {
-        try {
-            QCoro::Task<> revoking = revoke(*ending);
+            QCoro::Task<> revoking = revoke(*ended.session);
             co_await std::move(revoking);
         } catch (const IdentityServiceError &error) {
             // The service no longer knows the session: it is over there too.
@@ -460,7 +393,7 @@ QCoro::Task<> GoTrueClient::revoke(GoTrueSession session)
     QString accessToken = session.accessToken();
     if (session.secondsLeft(m_scheduler.now()) <= 0) {
         try {
-            QCoro::Task<QJsonObject> refreshing = refreshGrant(session.refreshToken());
+            QCoro::Task<QJsonObject> refreshing = m_api.refreshGrant(session.refreshToken());
             const QJsonObject answer = co_await std::move(refreshing);
             accessToken = answer.value(QStringLiteral("access_token")).toString(accessToken);
         } catch (const std::exception &failure) {
@@ -478,124 +411,9 @@ QCoro::Task<> GoTrueClient::revoke(GoTrueSession session)
 
 QCoro::Task<AuthSession> GoTrueClient::renewSession()
 {
-    QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
+    QCoro::Task<GoTrueSession> refreshing = m_session.refresh();
     const GoTrueSession session = co_await std::move(refreshing);
     co_return session.toAuthSession();
-}
-
-QCoro::Task<GoTrueSession> GoTrueClient::validSession()
-{
-    if (!m_session) {
-        throw IdentityServiceError::sessionMissing();
-    }
-    if (m_session->secondsLeft(m_scheduler.now()) >= refreshMarginSeconds) {
-        co_return GoTrueSession(*m_session); // a copy: QCoro 0.8 moves from lvalues given to co_return
-    }
-    QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
-    co_return co_await std::move(refreshing);
-}
-
-QCoro::Task<GoTrueSession> GoTrueClient::sharedRefresh()
-{
-    if (const std::shared_ptr<PendingRefresh> joined = m_pendingRefresh) {
-        auto outcome = joined->outcome();
-        GoTrueSession shared = co_await outcome;
-        co_return shared;
-    }
-    const auto pending = std::make_shared<PendingRefresh>();
-    m_pendingRefresh = pending;
-    std::optional<GoTrueSession> session;
-    try {
-        QCoro::Task<GoTrueSession> refreshing = refreshCurrent();
-        session = co_await std::move(refreshing);
-    } catch (...) {
-        m_pendingRefresh.reset();
-        pending->fail(std::current_exception());
-        throw;
-    }
-    m_pendingRefresh.reset();
-    pending->succeed(*session);
-    co_return *session;
-}
-
-QCoro::Task<GoTrueSession> GoTrueClient::refreshCurrent()
-{
-    if (!m_session) {
-        throw IdentityServiceError::sessionMissing();
-    }
-    const quint64 generation = m_generation;
-    QJsonObject answer;
-    std::exception_ptr refusal;
-    try {
-        QCoro::Task<QJsonObject> refreshing = refreshGrant(m_session->refreshToken());
-        answer = co_await std::move(refreshing);
-    } catch (const IdentityServiceError &error) {
-        // Refused (used, revoked or unknown token): the session is over. Anything else may pass: keep it.
-        if (!error.isRefusal() || generation != m_generation) {
-            throw;
-        }
-        refusal = std::current_exception();
-    }
-    if (refusal) {
-        QCoro::Task<> dropping = dropRefusedSession();
-        co_await std::move(dropping);
-        std::rethrow_exception(refusal);
-    }
-    if (generation != m_generation) {
-        // Signed out or signed in again while the request was out: what is kept now wins.
-        if (!m_session) {
-            throw IdentityServiceError::sessionMissing();
-        }
-        co_return GoTrueSession(*m_session); // a copy: QCoro 0.8 moves from lvalues given to co_return
-    }
-    std::optional<GoTrueSession> session = GoTrueSession::fromTokenResponse(std::move(answer), m_scheduler.now());
-    if (!session) {
-        throw IdentityServiceError::invalidResponse();
-    }
-    // The old refresh token is spent: keep and announce the new session before storing it, so a storage failure
-    // cannot leave the program with a dead token.
-    m_session = session;
-    ++m_generation;
-    publish(AuthEvent::TokenRefreshed);
-    try {
-        QCoro::Task<> storing = m_storage.store(m_sessionKey, session->toStored());
-        co_await std::move(storing);
-    } catch (const std::exception &failure) {
-        qCWarning(lcGoTrue) << "Could not store the renewed session:" << describe(failure);
-    }
-    co_return *session;
-}
-
-QCoro::Task<> GoTrueClient::dropRefusedSession()
-{
-    m_session.reset();
-    ++m_generation;
-    const QStringList keys{m_sessionKey, m_verifierKey};
-    for (const QString &key : keys) {
-        try {
-            QCoro::Task<> removing = m_storage.remove(key);
-            co_await std::move(removing);
-        } catch (const std::exception &failure) {
-            qCWarning(lcGoTrue) << "Could not remove the refused session:" << describe(failure);
-        }
-    }
-    publish(AuthEvent::SignedOut);
-}
-
-QCoro::Task<QJsonObject> GoTrueClient::refreshGrant(QString refreshToken)
-{
-    GoTrueApi::Call call{"POST",
-                         QStringLiteral("/token"),
-                         {{QStringLiteral("grant_type"), QStringLiteral("refresh_token")}},
-                         QJsonObject{{QStringLiteral("refresh_token"), refreshToken}},
-                         {}};
-    return m_api.send(std::move(call));
-}
-
-QCoro::Task<QJsonObject> GoTrueClient::fetchUser(QString accessToken)
-{
-    GoTrueApi::Call call{"GET", QStringLiteral("/user"), {}, std::nullopt, std::move(accessToken)};
-    return m_api.send(std::move(call));
 }
 
 QCoro::Task<std::optional<AuthSession>> GoTrueClient::adoptIfSession(QJsonObject answer, bool recovery)
@@ -605,39 +423,7 @@ QCoro::Task<std::optional<AuthSession>> GoTrueClient::adoptIfSession(QJsonObject
         co_return std::nullopt;
     }
     const AuthSession adopted = session->toAuthSession();
-    QCoro::Task<> adopting = adopt(std::move(*session), recovery);
+    QCoro::Task<> adopting = m_session.adopt(std::move(*session), recovery);
     co_await std::move(adopting);
     co_return adopted;
-}
-
-QCoro::Task<> GoTrueClient::adopt(GoTrueSession session, bool recovery)
-{
-    QCoro::Task<> storing = m_storage.store(m_sessionKey, session.toStored());
-    co_await std::move(storing);
-    m_session = std::move(session);
-    ++m_generation;
-    publish(AuthEvent::SignedIn);
-    if (recovery) {
-        publish(AuthEvent::PasswordRecovery);
-    }
-}
-
-// --- Automatic refresh -------------------------------------------------------------------------------------------
-
-void GoTrueClient::checkExpiry()
-{
-    if (!m_session || m_pendingRefresh || m_session->secondsLeft(m_scheduler.now()) >= refreshMarginSeconds) {
-        return;
-    }
-    startDetachedIgnoringFailure(refreshInBackground());
-}
-
-QCoro::Task<> GoTrueClient::refreshInBackground()
-{
-    try {
-        QCoro::Task<GoTrueSession> refreshing = sharedRefresh();
-        co_await std::move(refreshing);
-    } catch (const std::exception &failure) {
-        qCInfo(lcGoTrue) << "Automatic session renewal failed:" << describe(failure);
-    }
 }

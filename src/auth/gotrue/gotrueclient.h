@@ -1,16 +1,14 @@
 #pragma once
 
-#include "auth/gotrue/autheventhub.h"
 #include "auth/gotrue/gotrueapi.h"
-#include "auth/gotrue/gotruesession.h"
+#include "auth/gotrue/sessionkeeper.h"
 #include "platform/identityclient.h"
-#include "runtime/scheduler.h"
 
 #include <memory>
 #include <optional>
 
 class HttpTransport;
-class PendingRefresh;
+class Scheduler;
 class SessionStorage;
 struct PkcePair;
 
@@ -25,12 +23,6 @@ struct PkcePair;
 class GoTrueClient : public IdentityClient
 {
 public:
-    // The automatic refresh looks at the session this often ...
-    static constexpr double refreshCheckIntervalSeconds = 30.0;
-    // ... and renews it once less than this is left. Operations that need a valid token renew it first by the same
-    // rule, and so does start() for the stored session.
-    static constexpr double refreshMarginSeconds = 120.0;
-
     GoTrueClient(QUrl projectUrl, QString anonKey, HttpTransport &transport, SessionStorage &storage,
                  Scheduler &scheduler);
     ~GoTrueClient() override;
@@ -65,38 +57,18 @@ public:
     std::shared_ptr<AuthEventStream> authEvents() override;
 
 private:
-    std::optional<AuthSession> currentAuthSession() const;
-    // Stores `session`, makes it current and announces it (SignedIn, then PasswordRecovery for a recovery).
-    QCoro::Task<> adopt(GoTrueSession session, bool recovery);
     QCoro::Task<std::optional<AuthSession>> adoptIfSession(QJsonObject answer, bool recovery);
-    // Forgets the session after a refused refresh and announces SignedOut; storage failures are only logged.
-    QCoro::Task<> dropRefusedSession();
-    // The current session, renewed first when it is about to expire.
-    QCoro::Task<GoTrueSession> validSession();
-    QCoro::Task<GoTrueSession> sharedRefresh();
-    QCoro::Task<GoTrueSession> refreshCurrent();
-    QCoro::Task<QJsonObject> refreshGrant(QString refreshToken);
-    QCoro::Task<QJsonObject> fetchUser(QString accessToken);
     // A new verifier, stored before its challenge leaves the machine.
     QCoro::Task<PkcePair> startPkceFlow(bool recovery);
     QCoro::Task<AuthSession> exchangeCode(QString code);
     QCoro::Task<AuthSession> sessionFromFragment(QString accessToken, QString refreshToken, qint64 expiresIn,
                                                  qint64 expiresAt, bool recovery);
     QCoro::Task<> revoke(GoTrueSession session);
-    void checkExpiry();
-    QCoro::Task<> refreshInBackground();
-    void publish(AuthEvent event);
 
     GoTrueApi m_api;
     SessionStorage &m_storage;
     Scheduler &m_scheduler;
     QString m_sessionKey;
     QString m_verifierKey;
-    std::optional<GoTrueSession> m_session;
-    // Counts session changes, so a refresh can tell that the session it renewed was replaced meanwhile.
-    quint64 m_generation = 0;
-    std::shared_ptr<PendingRefresh> m_pendingRefresh;
-    std::unique_ptr<RepeatingTimer> m_refreshTimer;
-    bool m_started = false;
-    AuthEventHub m_events;
+    SessionKeeper m_session;
 };
