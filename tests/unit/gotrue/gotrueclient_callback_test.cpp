@@ -118,6 +118,12 @@ struct FailedCallbackRow
     QString description;
 };
 
+// Rows print as their name (test names and failure messages).
+void PrintTo(const FailedCallbackRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class FailedCallback : public GoTrueClientTest, public ::testing::WithParamInterface<FailedCallbackRow>
 {};
 

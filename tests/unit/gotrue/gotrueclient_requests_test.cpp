@@ -52,6 +52,12 @@ struct SendingRow
     bool recovery;
 };
 
+// Rows print as their name (test names and failure messages).
+void PrintTo(const SendingRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class Sending : public GoTrueClientTest, public ::testing::WithParamInterface<SendingRow>
 {};
 
@@ -143,6 +149,12 @@ struct VerifyRow
     QString typeName;
     QStringList events;
 };
+
+// Rows print as their name (test names and failure messages).
+void PrintTo(const VerifyRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class Verifying : public GoTrueClientTest, public ::testing::WithParamInterface<VerifyRow>
 {};
@@ -245,6 +257,12 @@ struct ErrorShapeRow
     QString code;
     QString description;
 };
+
+// Rows print as their name (test names and failure messages).
+void PrintTo(const ErrorShapeRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class ErrorShapes : public GoTrueClientTest, public ::testing::WithParamInterface<ErrorShapeRow>
 {};

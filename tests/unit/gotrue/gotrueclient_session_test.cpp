@@ -57,6 +57,12 @@ struct FailedRestoreRow
     bool kept;
 };
 
+// Rows print as their name (test names and failure messages).
+void PrintTo(const FailedRestoreRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class FailedRestore : public GoTrueClientTest, public ::testing::WithParamInterface<FailedRestoreRow>
 {};
 
@@ -231,6 +237,12 @@ struct SignOutRow
     QByteArray body;
     bool throws;
 };
+
+// Rows print as their name (test names and failure messages).
+void PrintTo(const SignOutRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class SignOut : public GoTrueClientTest, public ::testing::WithParamInterface<SignOutRow>
 {};
