@@ -4,6 +4,13 @@
 
 namespace {
 
+QStringList diagnostics;
+
+void keepDiagnostic(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    diagnostics.append(message);
+}
+
 const QByteArray refusedBody =
     R"({"code":"refresh_token_already_used","message":"Invalid Refresh Token: Already Used"})";
 
@@ -378,6 +385,24 @@ TEST_F(HeldSession, ARefreshThatReturnsAfterSignOutIsDiscarded)
 
     EXPECT_TRUE(failureOfType<IdentityServiceError>(std::move(renewing)));
     EXPECT_FALSE(storage.items.contains(client.sessionStorageKey()));
+}
+
+TEST_F(Session, DiagnosticsNeverCarryTokens)
+{
+    diagnostics.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepDiagnostic);
+    storeSession(QStringLiteral("access-secret"), QStringLiteral("refresh-secret"), -30);
+    transport.reply(400, refusedBody);
+    storage.removeFails = true;
+    auto events = client->authEvents();
+
+    runTask(client->start());
+    qInstallMessageHandler(previous);
+
+    ASSERT_FALSE(diagnostics.isEmpty()) << "the failed renewal is reported";
+    for (const QString &line : std::as_const(diagnostics)) {
+        EXPECT_FALSE(line.contains(QStringLiteral("secret"))) << line.toStdString();
+    }
 }
 
 } // namespace
