@@ -3,6 +3,7 @@
 #include "app/wordloomserver.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <iostream>
@@ -41,7 +42,12 @@ int main(int argc, char **argv)
             while (!finished) {
                 if (sigtimedwait(&stopSignals, nullptr, &poll) > 0) {
                     std::cout << "wordloom-server: stopping" << std::endl;
-                    server.stop();
+                    // A signal can arrive before the listener has started, when stop() has nothing to stop yet:
+                    // keep asking until run() has returned.
+                    while (!finished) {
+                        server.stop();
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    }
                     return;
                 }
             }

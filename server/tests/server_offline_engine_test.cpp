@@ -75,7 +75,7 @@ TEST(ServerOfflineEngine, QuestionsStayQuestionsForTheTargetModel)
 {
     OfflineEngine engine;
     const std::string prompt = engine.improve(requestFor("why is the sky blue"));
-    EXPECT_NE(prompt.find("Why is the sky blue"), std::string::npos) << prompt;
+    EXPECT_NE(prompt.find("Why is the sky blue?"), std::string::npos) << prompt;
     EXPECT_NE(prompt.find("Answer the question directly first"), std::string::npos) << prompt;
 }
 
@@ -149,6 +149,9 @@ TEST(ServerSkillDetector, PicksTheCategoryOfTheDraft)
         {"reply to the client email about the delayed invoice", "communication"},
         {"a linkedin post about our new hire", "social"},
         {"summarise the history of the printing press", "text"},
+        {"how do i center a div", "code"},
+        {"explique-moi comment fonctionne la photosynthèse", "text"},
+        {"a poster for an animal shelter", "image"},
         {"", "text"},
     };
     for (const auto &[draft, category] : cases) {

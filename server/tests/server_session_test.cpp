@@ -68,8 +68,13 @@ TEST(ServerAccessToken, ForgedOrMissingTokensAreRefused)
     TestServer server;
     const Account account = server.signUp("ann@example.com");
     std::string forged = account.accessToken;
-    forged.back() = forged.back() == 'A' ? 'B' : 'A';
+    char &inSignature = forged[forged.rfind('.') + 10];
+    inSignature = inSignature == 'A' ? 'B' : 'A';
+    std::string respelled = account.accessToken;
+    // The last character of a 32-byte signature carries two unused bits: flipping one keeps the bytes the same.
+    respelled.back() = static_cast<char>(respelled.back() ^ 1);
     EXPECT_EQ(server.get("/api/v1/profile", {{"Authorization", "Bearer " + forged}}).status, 401);
+    EXPECT_EQ(server.get("/api/v1/profile", {{"Authorization", "Bearer " + respelled}}).status, 401);
     EXPECT_EQ(server.get("/api/v1/profile").status, 401);
     EXPECT_EQ(server.get("/auth/v1/user").body["error_code"], "no_authorization");
     EXPECT_EQ(server.get("/auth/v1/user", {{"Authorization", "Bearer " + forged}}).body["error_code"], "bad_jwt");

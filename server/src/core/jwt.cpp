@@ -33,8 +33,9 @@ JwtSigner::Verified JwtSigner::verify(std::string_view token, std::int64_t now) 
     if (!header.is_object() || !claims.is_object() || header.value("alg", "") != "HS256") {
         return {std::nullopt, Failure::Malformed};
     }
-    const std::string expected = crypto::hmacSha256(m_secret, token.substr(0, secondDot));
-    if (!crypto::constantTimeEqual(expected, *signature)) {
+    // Compared as text, so a signature with altered padding bits (the same bytes in another spelling) fails too.
+    const std::string expected = crypto::base64Url(crypto::hmacSha256(m_secret, token.substr(0, secondDot)));
+    if (!crypto::constantTimeEqual(expected, token.substr(secondDot + 1))) {
         return {std::nullopt, Failure::BadSignature};
     }
     if (!claims.contains("exp") || !claims["exp"].is_number_integer() || claims["exp"].get<std::int64_t>() <= now) {

@@ -100,14 +100,14 @@ std::vector<std::string> guidanceFrom(const SkillSpec &skill)
     return lines;
 }
 
-std::string capitalisedSentence(std::string sentence)
+std::string capitalisedSentence(std::string sentence, bool question = false)
 {
     if (!sentence.empty() && sentence.front() >= 'a' && sentence.front() <= 'z') {
         sentence.front() = static_cast<char>(sentence.front() - 'a' + 'A');
     }
     if (sentence.find('\n') == std::string::npos && !sentence.empty() &&
         std::string(".!?:;…)\"'").find(sentence.back()) == std::string::npos && !sentence.ends_with("…")) {
-        sentence.push_back('.');
+        sentence.push_back(question ? '?' : '.');
     }
     return sentence;
 }
@@ -170,7 +170,7 @@ std::string structuredPrompt(const GenerationRequest &request, const std::string
         sections.push_back({words.material, "material", fence + "\n" + layoutKept + "\n" + fence});
     } else {
         const std::string statement =
-            mostlyCode ? layoutKept : capitalisedSentence(text::normaliseSpaces(request.draft));
+            mostlyCode ? layoutKept : capitalisedSentence(text::normaliseSpaces(request.draft), question);
         sections.push_back({words.task, "task", statement});
     }
     std::vector<std::string> requirements = shape.bullets;
