@@ -1,5 +1,6 @@
-// Transcription of uploaded recordings: speech synthesised with espeak-ng and encoded to AAC/M4A at test time,
-// decoded by the server, recognised offline or by a forwarded service, and charged per started minute.
+// Transcription of uploaded recordings: speech synthesised with espeak-ng and encoded to AAC/M4A at test time
+// through the GStreamer library, decoded by the server, recognised offline or by a forwarded service, and charged
+// per started minute.
 #include "support/testserver.h"
 
 #include <atomic>
@@ -7,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <gst/gst.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -28,6 +31,38 @@ std::string readFile(const std::filesystem::path &path)
 void run(const std::string &command)
 {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// Runs a GStreamer pipeline description to its end; the reason when it fails.
+std::string runPipeline(const std::string &description)
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { gst_init(nullptr, nullptr); });
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.c_str(), &error);
+    if (!pipeline || error) {
+        const std::string reason = error ? error->message : "cannot build pipeline";
+        g_clear_error(&error);
+        return reason;
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus *bus = gst_element_get_bus(pipeline);
+    GstMessage *message = gst_bus_timed_pop_filtered(bus, 60 * GST_SECOND,
+                                                     static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    std::string reason = message ? "" : "timed out";
+    if (message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        GError *failure = nullptr;
+        gst_message_parse_error(message, &failure, nullptr);
+        reason = failure ? failure->message : "pipeline error";
+        g_clear_error(&failure);
+    }
+    if (message) {
+        gst_message_unref(message);
+    }
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return reason;
 }
 
 // Seconds of audio in a PCM WAV file, from its fmt and data chunks.
@@ -58,13 +93,18 @@ protected:
         std::filesystem::create_directories(directory);
         const auto wav = directory / "speech.wav";
         run("espeak-ng -w " + wav.string() + " 'hello world this is a test of the recording'");
-        run("gst-launch-1.0 -q filesrc location=" + wav.string() +
-            " ! wavparse ! audioconvert ! audioresample ! avenc_aac ! mp4mux ! filesink location=" +
-            (directory / "speech.m4a").string());
+        // Encoded the way the program records: AAC in an MP4 container.
+        ASSERT_EQ(
+            runPipeline("filesrc location=\"" + wav.string() +
+                        "\" ! wavparse ! audioconvert ! audioresample ! avenc_aac ! mp4mux ! filesink location=\"" +
+                        (directory / "speech.m4a").string() + "\""),
+            "");
         // A little over a minute of quiet tone: long enough to cost two credits.
-        run("gst-launch-1.0 -q audiotestsrc wave=sine volume=0.01 samplesperbuffer=4410 num-buffers=650 ! "
-            "audio/x-raw,rate=44100,channels=1 ! audioconvert ! avenc_aac ! mp4mux ! filesink location=" +
-            (directory / "long.m4a").string());
+        ASSERT_EQ(runPipeline("audiotestsrc wave=sine volume=0.01 samplesperbuffer=4410 num-buffers=650 ! "
+                              "audio/x-raw,rate=44100,channels=1 ! audioconvert ! avenc_aac ! mp4mux ! filesink "
+                              "location=\"" +
+                              (directory / "long.m4a").string() + "\""),
+                  "");
         speechSeconds = wavSeconds(readFile(wav));
         speech = readFile(directory / "speech.m4a");
         longRecording = readFile(directory / "long.m4a");
