@@ -27,6 +27,8 @@ KeychainAuthStorage::KeychainAuthStorage(QString service, Keychain &keychain)
 
 QCoro::Task<> KeychainAuthStorage::store(QString key, QByteArray value)
 {
+    auto locking = m_order.lock();
+    const AsyncMutex::Guard inOrder = co_await locking;
     QCoro::Task<int> updating = m_keychain.update(m_service, key, value);
     int status = co_await std::move(updating);
     if (status == KeychainStatus::itemNotFound) {
@@ -40,6 +42,8 @@ QCoro::Task<> KeychainAuthStorage::store(QString key, QByteArray value)
 
 QCoro::Task<std::optional<QByteArray>> KeychainAuthStorage::retrieve(QString key)
 {
+    auto locking = m_order.lock();
+    const AsyncMutex::Guard inOrder = co_await locking;
     QCoro::Task<Keychain::ReadResult> reading = m_keychain.read(m_service, key);
     const Keychain::ReadResult result = co_await std::move(reading);
     if (result.status == KeychainStatus::itemNotFound) {
@@ -53,6 +57,8 @@ QCoro::Task<std::optional<QByteArray>> KeychainAuthStorage::retrieve(QString key
 
 QCoro::Task<> KeychainAuthStorage::remove(QString key)
 {
+    auto locking = m_order.lock();
+    const AsyncMutex::Guard inOrder = co_await locking;
     QCoro::Task<int> removing = m_keychain.remove(m_service, key);
     const int status = co_await std::move(removing);
     if (status != KeychainStatus::success && status != KeychainStatus::itemNotFound) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/sessionstorage.h"
+#include "runtime/asyncmutex.h"
 #include "runtime/error.h"
 
 class Keychain;
 
 // The identity client's session storage in the keychain: one generic-password item per key, identified by the
-// service name and the key as account.
+// service name and the key as account. Calls are carried out one at a time in the order they were made, so a
+// store followed at once by a remove can never end with the stored value.
 class KeychainAuthStorage : public SessionStorage
 {
 public:
@@ -43,4 +45,5 @@ public:
 private:
     const QString m_service;
     Keychain &m_keychain;
+    AsyncMutex m_order;
 };

@@ -96,7 +96,8 @@ FakeIdentityClient::createAccount(QString email, QString password, std::optional
     const QString data = metadata ? QString::fromUtf8(QJsonDocument(*metadata).toJson(QJsonDocument::Compact))
                                   : QStringLiteral("no-metadata");
     record(QStringLiteral("createAccount"), {email, password, data, redirect.toString()});
-    co_return m_createdSession;
+    // A copy: QCoro moves from an lvalue given to co_return.
+    co_return std::optional<AuthSession>(m_createdSession);
 }
 
 QCoro::Task<AuthSession> FakeIdentityClient::passwordSignIn(QString email, QString password)

@@ -6,8 +6,28 @@ std::optional<QByteArray> FakeKeychain::item(const QString &service, const QStri
     return found == m_items.constEnd() ? std::nullopt : std::optional(*found);
 }
 
+void FakeKeychain::releaseNewest()
+{
+    if (!m_gates.isEmpty()) {
+        m_gates.takeLast()->push(true);
+    }
+}
+
+QCoro::Task<> FakeKeychain::waitIfHeld()
+{
+    if (!m_held) {
+        co_return;
+    }
+    auto gate = std::make_shared<AsyncQueue<bool>>();
+    m_gates.append(gate);
+    auto released = gate->next();
+    co_await released;
+}
+
 QCoro::Task<int> FakeKeychain::add(QString service, QString account, QByteArray data)
 {
+    QCoro::Task<> waiting = waitIfHeld();
+    co_await std::move(waiting);
     if (m_failures.contains(QStringLiteral("add"))) {
         co_return m_failures.value(QStringLiteral("add"));
     }
@@ -20,6 +40,8 @@ QCoro::Task<int> FakeKeychain::add(QString service, QString account, QByteArray 
 
 QCoro::Task<int> FakeKeychain::update(QString service, QString account, QByteArray data)
 {
+    QCoro::Task<> waiting = waitIfHeld();
+    co_await std::move(waiting);
     if (m_failures.contains(QStringLiteral("update"))) {
         co_return m_failures.value(QStringLiteral("update"));
     }
@@ -32,6 +54,8 @@ QCoro::Task<int> FakeKeychain::update(QString service, QString account, QByteArr
 
 QCoro::Task<Keychain::ReadResult> FakeKeychain::read(QString service, QString account)
 {
+    QCoro::Task<> waiting = waitIfHeld();
+    co_await std::move(waiting);
     if (m_failures.contains(QStringLiteral("read"))) {
         co_return ReadResult{m_failures.value(QStringLiteral("read")), {}};
     }
@@ -41,6 +65,8 @@ QCoro::Task<Keychain::ReadResult> FakeKeychain::read(QString service, QString ac
 
 QCoro::Task<int> FakeKeychain::remove(QString service, QString account)
 {
+    QCoro::Task<> waiting = waitIfHeld();
+    co_await std::move(waiting);
     if (m_failures.contains(QStringLiteral("remove"))) {
         co_return m_failures.value(QStringLiteral("remove"));
     }

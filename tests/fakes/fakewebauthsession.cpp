@@ -11,7 +11,8 @@ bool FakeWebAuthSession::start(QUrl url, QString)
 
 QCoro::Task<WebAuthOutcome> FakeWebAuthSession::completion()
 {
-    co_return m_outcome;
+    // A copy: QCoro moves from an lvalue given to co_return.
+    co_return WebAuthOutcome(m_outcome);
 }
 
 void FakeWebAuthSession::cancel()

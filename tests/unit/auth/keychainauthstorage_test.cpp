@@ -63,4 +63,23 @@ TEST_F(KeychainAuthStorageTest, EachOperationReportsThePlatformStatus)
     EXPECT_FALSE(keychain.item(service, QStringLiteral("new")));
 }
 
+TEST_F(KeychainAuthStorageTest, CallsReachTheKeychainOneAtATimeInTheOrderMade)
+{
+    runTask(storage.store(QStringLiteral("session"), "old"));
+    keychain.hold(true);
+
+    QCoro::Task<> storing = storage.store(QStringLiteral("session"), "refreshed");
+    QCoro::Task<> removing = storage.remove(QStringLiteral("session"));
+    EXPECT_EQ(keychain.waitingCalls(), 1);
+
+    // Even a keychain that would answer the newest call first sees the remove only after the store.
+    while (keychain.waitingCalls() > 0) {
+        keychain.releaseNewest();
+    }
+    runTask(std::move(storing));
+    runTask(std::move(removing));
+
+    EXPECT_FALSE(keychain.item(service, QStringLiteral("session")));
+}
+
 } // namespace
