@@ -1,6 +1,6 @@
 #include "auth/gotrue/gotrueclient.h"
 #include "auth/gotrue/identityserviceerror.h"
-#include "memorysessionstorage.h"
+#include "fakes/memorysessionstorage.h"
 #include "platform/qtnetwork/qnetworkhttptransport.h"
 #include "runtime/manualscheduler.h"
 #include "support/taskoutcome.h"

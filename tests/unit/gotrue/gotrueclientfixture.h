@@ -2,7 +2,7 @@
 
 #include "auth/gotrue/gotrueclient.h"
 #include "fakes/fakehttptransport.h"
-#include "memorysessionstorage.h"
+#include "fakes/memorysessionstorage.h"
 #include "runtime/manualscheduler.h"
 #include "support/taskoutcome.h"
 
