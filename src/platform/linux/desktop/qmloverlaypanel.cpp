@@ -1,0 +1,105 @@
+#include "platform/linux/desktop/qmloverlaypanel.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QScreen>
+#include <QSurfaceFormat>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcOverlay, "lumora.platform.overlay")
+
+const QUrl panelSource(QStringLiteral("qrc:/lumora/desktop/OverlayPanel.qml"));
+
+// The xcb platform reads this window property for the _NET_WM_WINDOW_TYPE it sets; 0x800 is its notification type.
+// Window managers neither focus nor place such windows like application windows.
+constexpr const char *xcbWindowTypeProperty = "_q_xcb_wm_window_type";
+constexpr int xcbNotificationType = 0x800;
+// Tells the xcb platform to map the window with a zero user time, so window managers do not activate it.
+constexpr const char *showWithoutActivatingProperty = "_q_showWithoutActivating";
+
+QString statusName(OverlayStatus status)
+{
+    switch (status) {
+    case OverlayStatus::Idle:
+        return QStringLiteral("idle");
+    case OverlayStatus::Processing:
+        return QStringLiteral("processing");
+    case OverlayStatus::Success:
+        return QStringLiteral("success");
+    case OverlayStatus::Error:
+        return QStringLiteral("error");
+    }
+    return QStringLiteral("idle");
+}
+
+} // namespace
+
+QmlOverlayPanel::QmlOverlayPanel() = default;
+
+QmlOverlayPanel::~QmlOverlayPanel()
+{
+    close();
+}
+
+std::optional<QRect> QmlOverlayPanel::activeScreenArea()
+{
+    const QWindow *focused = QGuiApplication::focusWindow();
+    const QScreen *screen = focused != nullptr ? focused->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return std::nullopt;
+    }
+    return screen->availableGeometry();
+}
+
+void QmlOverlayPanel::open(QRect frame, OverlayStatus status, const QString &message)
+{
+    close();
+    auto view = std::make_unique<QQuickView>();
+    view->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                   Qt::WindowTransparentForInput);
+    view->setProperty(xcbWindowTypeProperty, xcbNotificationType);
+    view->setProperty(showWithoutActivatingProperty, true);
+    QSurfaceFormat format = view->format();
+    format.setAlphaBufferSize(8);
+    view->setFormat(format);
+    view->setColor(Qt::transparent);
+    view->setResizeMode(QQuickView::SizeRootObjectToView);
+    view->setInitialProperties({{QStringLiteral("status"), statusName(status)}, {QStringLiteral("message"), message}});
+    view->setSource(panelSource);
+    if (view->status() != QQuickView::Ready) {
+        for (const QQmlError &error : view->errors()) {
+            qCWarning(lcOverlay) << "panel not loaded:" << error.toString();
+        }
+        return;
+    }
+    view->setGeometry(frame);
+    view->show();
+    m_view = std::move(view);
+}
+
+void QmlOverlayPanel::show(OverlayStatus status, const QString &message)
+{
+    if (!m_view || m_view->rootObject() == nullptr) {
+        return;
+    }
+    m_view->rootObject()->setProperty("status", statusName(status));
+    m_view->rootObject()->setProperty("message", message);
+}
+
+void QmlOverlayPanel::close()
+{
+    if (!m_view) {
+        return;
+    }
+    m_view->hide();
+    // It may be closed from one of its own events; it goes once they are done.
+    m_view.release()->deleteLater();
+}
+
+QQuickView *QmlOverlayPanel::window() const
+{
+    return m_view.get();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/overlaypanel.h"
+
+#include <memory>
+
+class QQuickView;
+
+// The status panel as a QML window that never takes focus and lets clicks through: a tool window without frame,
+// above other windows, of the X11 notification type, on a transparent background. Needs a QGuiApplication.
+class QmlOverlayPanel : public OverlayPanel
+{
+public:
+    QmlOverlayPanel();
+    ~QmlOverlayPanel() override;
+
+    std::optional<QRect> activeScreenArea() override;
+    void open(QRect frame, OverlayStatus status, const QString &message) override;
+    void show(OverlayStatus status, const QString &message) override;
+    void close() override;
+
+    // The open panel's window; null when none is open. For screenshots and tests.
+    QQuickView *window() const;
+
+private:
+    std::unique_ptr<QQuickView> m_view;
+};
