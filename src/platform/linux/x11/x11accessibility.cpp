@@ -4,15 +4,16 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
-#include <QCoroSignal>
 #include <QDeadlineTimer>
 #include <QObject>
+#include <QTimer>
 
-#include <chrono>
+#include <coroutine>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
@@ -70,6 +71,8 @@ public:
         xcb_create_window(connection, XCB_COPY_FROM_PARENT, m_window, screen->root, -1, -1, 1, 1, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                           XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this, [this] { wake(true); });
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
 
@@ -98,7 +101,7 @@ public:
             }
             m_notify = *notify;
             m_newValues = 0; // the property writes before the answer are not increments
-            Q_EMIT arrived();
+            eventArrived();
             return true;
         }
         case XCB_PROPERTY_NOTIFY: {
@@ -108,7 +111,7 @@ public:
             }
             if (change->atom == m_property && change->state == XCB_PROPERTY_NEW_VALUE) {
                 ++m_newValues;
-                Q_EMIT arrived();
+                eventArrived();
             }
             return true;
         }
@@ -150,19 +153,49 @@ public:
         co_return true;
     }
 
-Q_SIGNALS:
-    void arrived();
-
 private:
+    // Suspends the calling task until the next event of this transfer or `deadline`; false on the deadline.
     QCoro::Task<bool> waitForEvent(QDeadlineTimer deadline)
     {
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0) {
             co_return false;
         }
-        auto waiting = qCoro(this, &SelectionRequestor::arrived, std::chrono::milliseconds(remaining));
-        const auto event = co_await std::move(waiting);
-        co_return event.has_value();
+        EventAwaiter awaiter{*this, remaining};
+        const bool arrived = co_await awaiter;
+        co_return arrived;
+    }
+
+    struct EventAwaiter
+    {
+        SelectionRequestor &requestor;
+        qint64 milliseconds;
+
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiting)
+        {
+            requestor.m_waiting = waiting;
+            requestor.m_deadline.start(int(milliseconds));
+        }
+        bool await_resume() const noexcept { return !requestor.m_timedOut; }
+    };
+
+    // Resumes the waiting task, if any. Called from the event loop, never from inside the event filter, so the
+    // task may end and destroy this object.
+    void wake(bool timedOut)
+    {
+        if (!m_waiting) {
+            return;
+        }
+        m_deadline.stop();
+        m_timedOut = timedOut;
+        std::exchange(m_waiting, {}).resume();
+    }
+
+    void eventArrived()
+    {
+        QMetaObject::invokeMethod(
+            this, [this] { wake(false); }, Qt::QueuedConnection);
     }
 
     xcb_connection_t *m_connection;
@@ -170,6 +203,9 @@ private:
     xcb_window_t m_window;
     std::optional<xcb_selection_notify_event_t> m_notify;
     int m_newValues = 0;
+    std::coroutine_handle<> m_waiting;
+    QTimer m_deadline;
+    bool m_timedOut = false;
 };
 
 SelectionRead failure(SelectionRead::Outcome outcome, const char *errorValue)
@@ -279,6 +315,7 @@ QCoro::Task<SelectionRead> X11Accessibility::readSelectedText()
             co_return failure(Outcome::NoSelectedText, "no text");
         }
         if (property->type == incr) {
+            qCDebug(lcX11) << "The PRIMARY owner answers in increments";
             QByteArray collected;
             while (true) {
                 QCoro::Task<bool> increment = requestor->nextIncrement(deadline);
