@@ -62,13 +62,13 @@ bool isKeyDown(unsigned keysym)
     return down;
 }
 
-bool isNumLockOn()
+bool isLockOn(unsigned modifierMask)
 {
     xcb_connection_t *connection = qtConnection();
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     xcb_query_pointer_reply_t *pointer =
         xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr);
-    const bool on = pointer && (pointer->mask & XCB_MOD_MASK_2);
+    const bool on = pointer && (pointer->mask & modifierMask);
     std::free(pointer);
     return on;
 }
@@ -77,8 +77,11 @@ void resetKeyboard()
 {
     xdotool({QStringLiteral("keyup"), QStringLiteral("shift"), QStringLiteral("ctrl"), QStringLiteral("alt"),
              QStringLiteral("i"), QStringLiteral("u"), QStringLiteral("k")});
-    if (isNumLockOn()) {
+    if (isLockOn(XCB_MOD_MASK_2)) {
         xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
+    }
+    if (isLockOn(XCB_MOD_MASK_LOCK)) {
+        xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")});
     }
 }
 

@@ -19,8 +19,8 @@ bool waitUntil(const std::function<bool()> &condition, int milliseconds = 3000);
 void pump(int milliseconds);
 // Whether a key producing `keysym` is down on the server.
 bool isKeyDown(unsigned keysym);
-// Whether NumLock is on.
-bool isNumLockOn();
+// Whether the lock with the X modifier mask `modifierMask` is on (NumLock is Mod2, CapsLock is Lock).
+bool isLockOn(unsigned modifierMask);
 // Leaves the keyboard as the next test expects it: modifiers and letters up, NumLock and CapsLock off.
 void resetKeyboard();
 

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/globalshortcuts.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QList>
+#include <QObject>
+#include <QSettings>
+
+#include <memory>
+
+struct xcb_connection_t;
+
+// Global shortcuts as passive key grabs on the X root window. Each combination is grabbed four times, alone and
+// with CapsLock (Lock), NumLock (Mod2) and both, so the locks do not disable it; when matching a key press they are
+// masked out. Key presses arrive through Qt's event loop in this object's native event filter, and the action runs
+// on a later turn of the main loop, once per press: the repeats of a held key are ignored.
+//
+// The user's combinations live in the settings under "KeyboardShortcuts/<name>" as "<key code>:<hex modifiers>"
+// in the design's numbering (an empty value means the user removed the shortcut). Key codes are translated by
+// DesignKeys; a combination without translation cannot be registered.
+class X11GlobalShortcuts : public GlobalShortcuts, public QAbstractNativeEventFilter
+{
+public:
+    // `connection` is the application's own X connection, whose events Qt dispatches; null makes every
+    // registration fail. `settings` holds the user's combinations; null means the program's user defaults.
+    explicit X11GlobalShortcuts(xcb_connection_t *connection, std::unique_ptr<QSettings> settings = nullptr);
+    ~X11GlobalShortcuts() override;
+
+    bool declare(const QString &name, KeyCombination defaultCombination, std::function<void()> onKeyDown) override;
+    std::optional<KeyCombination> combination(const QString &name) override;
+    bool setCombination(const QString &name, std::optional<KeyCombination> combination) override;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+private:
+    struct Grab
+    {
+        quint8 keycode = 0;
+        quint16 modifiers = 0;
+        bool operator==(const Grab &) const = default;
+    };
+    struct Shortcut
+    {
+        QString name;
+        KeyCombination defaultCombination;
+        std::function<void()> onKeyDown;
+        std::optional<Grab> grab;
+        bool down = false;
+    };
+
+    Shortcut *find(const QString &name);
+    // Grabs `combination` for `shortcut`; false when it has no translation or another client holds it.
+    bool registerCombination(Shortcut &shortcut, std::optional<KeyCombination> combination);
+    void unregister(Shortcut &shortcut);
+    bool isKeyDown(quint8 keycode) const;
+
+    xcb_connection_t *m_connection;
+    std::unique_ptr<QSettings> m_settings;
+    QList<Shortcut> m_shortcuts;
+    // Context of the queued actions, so none runs after this object is gone.
+    QObject m_context;
+};
