@@ -212,6 +212,11 @@ struct OwnerRow
     const char *errorValue;
 };
 
+void PrintTo(const OwnerRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class ScriptedOwners : public X11AccessibilityTest, public ::testing::WithParamInterface<OwnerRow>
 {};
 
@@ -276,6 +281,11 @@ struct ReasonRow
     bool xtest;
     const char *reasonMentions; // empty: no reason
 };
+
+void PrintTo(const ReasonRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class UnsupportedReason : public ::testing::TestWithParam<ReasonRow>
 {};

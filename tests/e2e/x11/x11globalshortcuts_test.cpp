@@ -218,6 +218,11 @@ struct RefusedRow
     bool withConnection;
 };
 
+void PrintTo(const RefusedRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class RefusedCombinations : public X11GlobalShortcutsTest, public ::testing::WithParamInterface<RefusedRow>
 {};
 

@@ -1,12 +1,16 @@
 // XTestKeyboardEvents against the test session's X server, typing into a focused line edit of this process.
 #include "e2e/x11/x11testsupport.h"
+#include "platform/linux/x11/x11globalshortcuts.h"
 #include "platform/linux/x11/xtestkeyboardevents.h"
 #include "runtime/qtscheduler.h"
+#include "runtime/tasks.h"
 #include "support/runtask.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <X11/keysym.h>
@@ -45,6 +49,11 @@ struct TranslationRow
     int expectedKey;
     Qt::KeyboardModifiers expectedModifiers;
 };
+
+void PrintTo(const TranslationRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class KeyTranslation : public XTestKeyboardEventsTest, public ::testing::WithParamInterface<TranslationRow>
 {};
@@ -95,6 +104,11 @@ struct HeldRow
     int userReleasesAfterMs; // -1: never; the keys are released virtually
 };
 
+void PrintTo(const HeldRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class HeldShortcutKeys : public XTestKeyboardEventsTest, public ::testing::WithParamInterface<HeldRow>
 {};
 
@@ -136,6 +150,52 @@ INSTANTIATE_TEST_SUITE_P(X11, HeldShortcutKeys,
                                                -1},
                                            HeldRow{"ShiftReleasedByTheUser", {QStringLiteral("shift")}, 300}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+QCoro::Task<> copyFromShortcut(XTestKeyboardEvents *events, bool *posted)
+{
+    QCoro::Task<bool> posting = events->postKeystroke(KeyboardEvents::copyKey, command);
+    *posted = co_await std::move(posting);
+}
+
+// The whole path: the user presses Ctrl+Shift+I, grabbed by this program, and the action posts the copy while the
+// keys may still be down (the held I keeps the keyboard grabbed by this program until it is released).
+class CopyFromTheShortcut : public XTestKeyboardEventsTest, public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(CopyFromTheShortcut, ReachesTheTargetAsExactlyControlC)
+{
+    const int userReleasesAfterMs = GetParam();
+    QTemporaryDir directory;
+    X11GlobalShortcuts shortcuts(
+        qtConnection(),
+        std::make_unique<QSettings>(directory.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat));
+    bool posted = false;
+    int fired = 0;
+    ASSERT_TRUE(shortcuts.declare(QStringLiteral("improveText"), KeyCombination{34, command | shift}, [&] {
+        ++fired;
+        startDetached(copyFromShortcut(&m_events, &posted), QStringLiteral("Test"), QStringLiteral("copy"));
+    }));
+    m_target.selectAll();
+    m_target.presses.clear();
+
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+shift+i")}));
+    if (userReleasesAfterMs >= 0) {
+        QTimer::singleShot(userReleasesAfterMs, [] {
+            xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+shift+i")});
+        });
+    }
+    ASSERT_TRUE(waitUntil([&posted] { return posted; }, 5000));
+    EXPECT_TRUE(waitUntil([] {
+        return QApplication::clipboard()->text(QClipboard::Clipboard) == QStringLiteral("teh quick brown fox");
+    }));
+    EXPECT_EQ(fired, 1);
+    const QList<TargetLineEdit::Press> expected{{Qt::Key_C, Qt::ControlModifier}};
+    EXPECT_EQ(m_target.presses, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(X11, CopyFromTheShortcut, ::testing::Values(300, -1), [](const auto &info) {
+    return std::string(info.param < 0 ? "KeysStillHeld" : "UserReleasesTheKeys");
+});
 
 TEST_F(XTestKeyboardEventsTest, KeyWithoutTranslationIsNotPosted)
 {
