@@ -277,6 +277,17 @@ TEST_F(QtPasteboardTest, ChangeCountFollowsAnotherClientsCopy)
     EXPECT_TRUE(runTask(m_pasteboard.waitForChange(before, 0.0)));
 }
 
+TEST_F(QtPasteboardTest, ANewPrimarySelectionIsNoChange)
+{
+    const qint64 now = m_pasteboard.changeCount();
+    ChildProcess selecting(xclip, {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"),
+                                   QStringLiteral("-i"), writeFile(QStringLiteral("selected"), "selected text")});
+    ASSERT_TRUE(pumpUntil([] { return !QGuiApplication::clipboard()->text(QClipboard::Selection).isEmpty(); }));
+
+    EXPECT_FALSE(runTask(m_pasteboard.waitForChange(now, 0.2)));
+    EXPECT_EQ(m_pasteboard.changeCount(), now);
+}
+
 TEST_F(QtPasteboardTest, WaitingWithoutAChangeEndsFalseAfterTheTimeout)
 {
     const qint64 now = m_pasteboard.changeCount();
