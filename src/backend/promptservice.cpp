@@ -29,11 +29,16 @@ QCoro::Task<PromptResponse> PromptService::generatePrompt(QString text, std::opt
         .stream = false,
         .targetModel = targetModel == AppState::generalTargetModel ? std::nullopt : targetModel,
     };
-    QCoro::Task<PromptResponse> sending =
-        m_api.request<PromptResponse>(QStringLiteral("/api/v1/prompts/generate"), HTTPMethod::Post, request.toJson());
+    QCoro::Task<PromptResponse> sending = requestImprovement(std::move(request));
     const PromptResponse response = co_await std::move(sending);
     m_appState.updateCredits(response.creditsRemaining);
     co_return response;
+}
+
+QCoro::Task<PromptResponse> PromptService::requestImprovement(PromptRequest request)
+{
+    return m_api.request<PromptResponse>(QStringLiteral("/api/v1/prompts/generate"), HTTPMethod::Post,
+                                         request.toJson());
 }
 
 QCoro::Task<SkillsListResponse> PromptService::fetchSkills()

@@ -23,6 +23,8 @@ public:
     // or absent means none), and records the new credit balance.
     QCoro::Task<PromptResponse> generatePrompt(QString text, std::optional<QString> skillSlug,
                                                std::optional<QString> targetModel);
+    // Sends one generation request as it is; the caller records the balance.
+    QCoro::Task<PromptResponse> requestImprovement(PromptRequest request);
 
     QCoro::Task<SkillsListResponse> fetchSkills();
     QCoro::Task<TargetModelsResponse> fetchTargetModels();
