@@ -198,6 +198,16 @@ TEST_P(PasteboardContentsTest, ContentsOfAnotherClientSurviveASnapshotAndRestore
 INSTANTIATE_TEST_SUITE_P(Contents, PasteboardContentsTest, ::testing::ValuesIn(contentsCases()),
                          [](const auto &info) { return std::string(info.param.name); });
 
+TEST_F(QtPasteboardTest, TypesWithoutBytesAreLeftOutOfTheSnapshot)
+{
+    const QString text = QStringLiteral("text/plain");
+    const QString empty = QStringLiteral("application/x-lumora-empty");
+    ownElsewhere(QStringLiteral(LUMORA_CLIPBOARD_OWNER),
+                 {text + QLatin1Char('=') + writeFile(text, "kept"), empty + QLatin1Char('=') + writeFile(empty, {})});
+
+    EXPECT_EQ(m_pasteboard.contents(), PasteboardContents{item({{text, QByteArrayLiteral("kept")}})});
+}
+
 TEST_F(QtPasteboardTest, AnImageFromXclipComesBackAsTheSameImage)
 {
     const QByteArray png = pngImage();

@@ -93,8 +93,13 @@ PasteboardContents QtPasteboard::contents()
         if (isSelectionProtocolTarget(format) || (format == qtImageType && skipQtImage)) {
             continue;
         }
-        // Asking another client converts synchronously, with Qt's own time limit.
-        item.representations.append({format, data->data(format)});
+        // Asking another client converts synchronously, with Qt's own time limit. A conversion the owner refused
+        // or that timed out comes back empty: offering it again as an empty type would only mislead readers.
+        QByteArray bytes = data->data(format);
+        if (bytes.isEmpty()) {
+            continue;
+        }
+        item.representations.append({format, std::move(bytes)});
     }
     if (item.representations.isEmpty()) {
         return {};
