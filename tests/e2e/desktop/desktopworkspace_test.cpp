@@ -1,5 +1,6 @@
 // The workspace with recorded URL opening and program starts.
 #include "platform/linux/desktop/desktopworkspace.h"
+#include "qtprinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // Alerts on a real X server, ended by real clicks and keys.
 #include "platform/linux/desktop/alertwindow.h"
 #include "platform/linux/desktop/qmlalerts.h"
+#include "qtprinters.h"
 #include "xtool.h"
 
 #include <QGuiApplication>

@@ -1,5 +1,6 @@
 // The overlay panel on a real X server, over a focused target window of this process.
 #include "platform/linux/desktop/qmloverlaypanel.h"
+#include "qtprinters.h"
 #include "xtool.h"
 
 #include <QApplication>

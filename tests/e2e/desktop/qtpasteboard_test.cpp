@@ -1,6 +1,7 @@
 // The pasteboard on a real X server, against other X clients (xclip and a Qt program) that read and own the
 // CLIPBOARD.
 #include "platform/linux/desktop/qtpasteboard.h"
+#include "qtprinters.h"
 #include "runtask.h"
 #include "xtool.h"
 
