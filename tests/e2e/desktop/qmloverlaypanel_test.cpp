@@ -156,7 +156,7 @@ TEST_F(QmlOverlayPanelTest, ALongMessageStaysOnOneTruncatedLine)
 
     EXPECT_TRUE(message->property("truncated").toBool());
     EXPECT_EQ(message->property("lineCount").toInt(), 1);
-    EXPECT_LE(message->x() + message->width(), 300 - 16);
+    EXPECT_LE(message->mapRectToScene(message->boundingRect()).right(), 300 - 16);
     EXPECT_EQ(m_panel.window()->geometry(), panelFrame);
 }
 
