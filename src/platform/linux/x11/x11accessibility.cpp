@@ -120,7 +120,7 @@ public:
         }
     }
 
-    // Asks the owner of `selection` for `target`; the answer is awaited with nextAnswer().
+    // Asks the owner of `selection` for `target`; the answer is awaited with answer().
     void request(xcb_atom_t selection, xcb_atom_t target)
     {
         m_notify.reset();
