@@ -54,6 +54,10 @@ QStringList urlTexts(const QList<QUrl> &urls)
 
 int main(int argc, char *argv[])
 {
+    // The selection, keystroke and shortcut services speak X11: on XWayland, Qt must use it too.
+    if (qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Wordloom"));
     QGuiApplication::setApplicationName(QStringLiteral("Lumora Prompt"));

@@ -19,8 +19,9 @@ public:
     KeyboardEvents &operator=(const KeyboardEvents &) = delete;
 
     // Posts key down and key up of `keyCode` with exactly the modifiers of `flags`. Waits first (without blocking
-    // the main thread, about 2 s at most) until the user has released the modifiers still held from a shortcut,
-    // and releases them virtually when that time is up, so the target sees only this combination. False when
-    // the events could not be posted.
+    // the main thread, about 2 s at most) until the user has released the keys still held from a shortcut (the
+    // shortcut's own key too: while it is down the shortcut's grab keeps the keyboard), and releases them
+    // virtually when that time is up, so the target sees only this combination. False when the events could not
+    // be posted.
     virtual QCoro::Task<bool> postKeystroke(int keyCode, quint64 flags) = 0;
 };
