@@ -41,15 +41,6 @@ xcb_connection_t *x11Connection(QGuiApplication &app)
     return x11 ? x11->connection() : nullptr;
 }
 
-QStringList urlTexts(const QList<QUrl> &urls)
-{
-    QStringList texts;
-    for (const QUrl &url : urls) {
-        texts.append(url.toString(QUrl::FullyEncoded));
-    }
-    return texts;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -66,7 +57,7 @@ int main(int argc, char *argv[])
 
     // One instance per user: a later start hands its wordloom:// links to the running one.
     SingleInstanceChannel channel;
-    const QList<QUrl> startUrls = SingleInstanceChannel::urlsFromArguments(QGuiApplication::arguments());
+    const QStringList startUrls = SingleInstanceChannel::urlsFromArguments(QGuiApplication::arguments());
     if (channel.handOff(startUrls) || (!channel.listen() && channel.handOff(startUrls))) {
         return 0;
     }
@@ -100,14 +91,15 @@ int main(int argc, char *argv[])
     ImproveFlow improveFlow(accessibility, prompts, appState, overlay, pasteboard);
     HotKeyManager hotkeys(shortcuts, appState, improveFlow, alerts, shell, scheduler);
 
-    const auto openUrls = [&](const QList<QUrl> &urls) {
-        QList<QUrl> rest;
-        for (const QUrl &url : urls) {
-            if (!webAuth.deliverCallback(url)) {
+    // A provider's sign-in callback completes the waiting web sign-in; other links go to the deep-link handling.
+    const auto openUrls = [&](const QStringList &urls) {
+        QStringList rest;
+        for (const QString &url : urls) {
+            if (!webAuth.deliverCallback(QUrl(url))) {
                 rest.append(url);
             }
         }
-        deepLinks.handleOpenUrls(urlTexts(rest));
+        deepLinks.handleOpenUrls(rest);
     };
     QObject::connect(&channel, &SingleInstanceChannel::urlsReceived, &app, openUrls);
 

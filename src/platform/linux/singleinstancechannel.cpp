@@ -3,6 +3,7 @@
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 
@@ -31,13 +32,14 @@ QString SingleInstanceChannel::defaultServerName()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/lumora-prompt.socket");
 }
 
-QList<QUrl> SingleInstanceChannel::urlsFromArguments(const QStringList &arguments)
+QStringList SingleInstanceChannel::urlsFromArguments(const QStringList &arguments)
 {
-    QList<QUrl> urls;
+    QStringList urls;
     for (const QString &argument : arguments) {
         const QUrl url(argument, QUrl::StrictMode);
-        if (url.isValid() && url.scheme().compare(QStringLiteral("wordloom"), Qt::CaseInsensitive) == 0) {
-            urls.append(url);
+        if (url.isValid() && url.scheme().compare(QStringLiteral("wordloom"), Qt::CaseInsensitive) == 0 &&
+            !argument.contains(QLatin1Char(separator))) {
+            urls.append(argument);
         }
     }
     return urls;
@@ -66,7 +68,7 @@ bool SingleInstanceChannel::isListening() const
     return m_server.isListening();
 }
 
-bool SingleInstanceChannel::handOff(const QList<QUrl> &urls) const
+bool SingleInstanceChannel::handOff(const QStringList &urls) const
 {
     QLocalSocket socket;
     socket.connectToServer(m_serverName);
@@ -74,8 +76,8 @@ bool SingleInstanceChannel::handOff(const QList<QUrl> &urls) const
         return false;
     }
     QByteArray message;
-    for (const QUrl &url : urls) {
-        message += url.toEncoded() + separator;
+    for (const QString &url : urls) {
+        message += url.toUtf8() + separator;
     }
     message += separator;
     socket.write(message);
@@ -130,13 +132,10 @@ void SingleInstanceChannel::readMessage(QLocalSocket *socket)
     socket->disconnect(this);
     socket->disconnectFromServer();
 
-    QList<QUrl> urls;
+    QStringList urls;
     for (const QByteArray &line : message.split(separator)) {
-        if (line.isEmpty()) {
-            continue;
-        }
-        const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
-        if (url.isValid()) {
+        const QString url = QString::fromUtf8(line);
+        if (!url.isEmpty() && QUrl(url, QUrl::StrictMode).isValid()) {
             urls.append(url);
         }
     }

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QLocalServer>
 #include <QObject>
-#include <QUrl>
+#include <QStringList>
 
 class QLocalSocket;
 
@@ -20,8 +20,9 @@ public:
 
     // A socket in the user's runtime directory ($XDG_RUNTIME_DIR, else Qt's private per-user fallback).
     static QString defaultServerName();
-    // The arguments that are URLs of the program's scheme, in any letter case, in their order.
-    static QList<QUrl> urlsFromArguments(const QStringList &arguments);
+    // The arguments that are URLs of the program's scheme, in any letter case, in their order, as written: the
+    // receiver matches scheme and host exactly, which QUrl's lower-casing would hide.
+    static QStringList urlsFromArguments(const QStringList &arguments);
 
     const QString &serverName() const { return m_serverName; }
 
@@ -32,11 +33,11 @@ public:
 
     // For a later start, before its event loop runs: hands `urls` (possibly none) to the running instance. False when
     // no instance is running. Blocks for at most about a second.
-    bool handOff(const QList<QUrl> &urls) const;
+    bool handOff(const QStringList &urls) const;
 
 Q_SIGNALS:
     // A later start handed over its URLs; an empty list when it had none (the user only started the program again).
-    void urlsReceived(QList<QUrl> urls);
+    void urlsReceived(QStringList urls);
 
 private:
     void acceptConnections();

@@ -20,7 +20,7 @@ protected:
     SingleInstanceChannel running{name};
     SingleInstanceChannel later{name};
 
-    QList<QUrl> handOffAndReceive(const QList<QUrl> &urls)
+    QStringList handOffAndReceive(const QStringList &urls)
     {
         QSignalSpy received(&running, &SingleInstanceChannel::urlsReceived);
         EXPECT_TRUE(later.handOff(urls));
@@ -29,31 +29,32 @@ protected:
             return {};
         }
         EXPECT_EQ(received.size(), 1);
-        return received.takeFirst().at(0).value<QList<QUrl>>();
+        return received.takeFirst().at(0).toStringList();
     }
 };
 
 TEST_F(SingleInstanceChannelTest, LaterStartHandsItsUrlsToTheRunningInstance)
 {
     ASSERT_TRUE(running.listen());
-    const QList<QUrl> urls{
-        QUrl(QStringLiteral("wordloom://auth/callback?code=c0de&state=s#access_token=a.b.c&refresh_token=r%2Bx")),
-        QUrl(QStringLiteral("wordloom://auth/confirm?email=b%C3%BCrger%40example.com&next=a%26b")),
+    const QStringList urls{
+        QStringLiteral("wordloom://auth/callback?code=c0de&state=s#access_token=a.b.c&refresh_token=r%2Bx"),
+        QStringLiteral("wordloom://auth/confirm?email=b%C3%BCrger%40example.com&next=a%26b"),
+        QStringLiteral("WordLoom://Auth/confirm"),
     };
     EXPECT_EQ(handOffAndReceive(urls), urls);
     // The channel keeps listening for the next start.
-    EXPECT_EQ(handOffAndReceive({urls.at(1)}), QList<QUrl>{urls.at(1)});
+    EXPECT_EQ(handOffAndReceive({urls.at(1)}), QStringList{urls.at(1)});
 }
 
 TEST_F(SingleInstanceChannelTest, StartWithoutUrlsIsReportedWithAnEmptyList)
 {
     ASSERT_TRUE(running.listen());
-    EXPECT_EQ(handOffAndReceive({}), QList<QUrl>{});
+    EXPECT_EQ(handOffAndReceive({}), QStringList{});
 }
 
 TEST_F(SingleInstanceChannelTest, WithoutARunningInstanceNothingIsHandedOff)
 {
-    EXPECT_FALSE(later.handOff({QUrl(QStringLiteral("wordloom://auth/callback"))}));
+    EXPECT_FALSE(later.handOff({QStringLiteral("wordloom://auth/callback")}));
 }
 
 TEST_F(SingleInstanceChannelTest, OnlyOneInstanceListens)
@@ -61,7 +62,7 @@ TEST_F(SingleInstanceChannelTest, OnlyOneInstanceListens)
     ASSERT_TRUE(running.listen());
     EXPECT_FALSE(later.listen());
     EXPECT_FALSE(later.isListening());
-    EXPECT_EQ(handOffAndReceive({}), QList<QUrl>{});
+    EXPECT_EQ(handOffAndReceive({}), QStringList{});
 }
 
 TEST_F(SingleInstanceChannelTest, SocketLeftBehindByAnEndedInstanceIsReplaced)
@@ -78,7 +79,7 @@ TEST_F(SingleInstanceChannelTest, SocketLeftBehindByAnEndedInstanceIsReplaced)
 
     EXPECT_FALSE(later.handOff({}));
     ASSERT_TRUE(running.listen());
-    EXPECT_EQ(handOffAndReceive({}), QList<QUrl>{});
+    EXPECT_EQ(handOffAndReceive({}), QStringList{});
 }
 
 TEST(SingleInstanceChannelArguments, OnlyUrlsOfTheProgramsSchemeAreTaken)
@@ -92,8 +93,8 @@ TEST(SingleInstanceChannelArguments, OnlyUrlsOfTheProgramsSchemeAreTaken)
         QStringLiteral("wordloom"),
     };
     EXPECT_EQ(SingleInstanceChannel::urlsFromArguments(arguments),
-              (QList<QUrl>{QUrl(QStringLiteral("wordloom://auth/callback#access_token=x")),
-                           QUrl(QStringLiteral("WordLoom://auth/confirm"))}));
+              (QStringList{QStringLiteral("wordloom://auth/callback#access_token=x"),
+                           QStringLiteral("WordLoom://auth/confirm")}));
 }
 
 TEST(SingleInstanceChannelName, DefaultSocketIsInTheUsersRuntimeDirectory)
