@@ -1,7 +1,14 @@
 #pragma once
 
 #include "app/accessibilitymanager.h"
+#include "app/improveflow.h"
+#include "app/overlaywindowcontroller.h"
+#include "backend/apiclient.h"
+#include "backend/appstate.h"
+#include "backend/promptservice.h"
 #include "fakes/fakedesktop.h"
+#include "fakes/fakehttptransport.h"
+#include "fakes/fakeidentityclient.h"
 #include "runtime/logger.h"
 #include "runtime/manualscheduler.h"
 #include "support/qtprinters.h"
@@ -53,4 +60,25 @@ protected:
     FakeWorkspace workspace;
     const char *selectionInTarget = nullptr;
     AccessibilityManager accessibility{platform, keyboard, pasteboard, alerts, workspace, scheduler};
+};
+
+// The whole improve flow over the fakes: a scripted backend, the overlay controller and the flow itself.
+class ImproveFlowFixture : public AccessibilityFixture
+{
+protected:
+    void signIn()
+    {
+        api.setAccessToken(QStringLiteral("token"));
+        state.updateUser(User{.id = QStringLiteral("u1"), .email = QStringLiteral("ada@example.com")});
+        scheduler.runPending();
+    }
+
+    FakeHttpTransport transport;
+    FakeIdentityClient identity;
+    APIClient api{QStringLiteral("http://127.0.0.1:8765"), transport, identity};
+    AppState state{scheduler};
+    PromptService prompts{api, state};
+    FakeOverlayPanel panel;
+    OverlayWindowController overlay{panel, scheduler};
+    ImproveFlow flow{accessibility, prompts, state, overlay, pasteboard};
 };

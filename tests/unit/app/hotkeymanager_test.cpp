@@ -1,13 +1,6 @@
 #include "app/hotkeymanager.h"
-#include "app/improveflow.h"
-#include "app/overlaywindowcontroller.h"
 #include "app/shellactions.h"
 #include "appfixture.h"
-#include "backend/apiclient.h"
-#include "backend/appstate.h"
-#include "backend/promptservice.h"
-#include "fakes/fakehttptransport.h"
-#include "fakes/fakeidentityclient.h"
 
 namespace {
 
@@ -18,7 +11,7 @@ public:
     int settingsShown = 0;
 };
 
-class HotKeyManagerTest : public AccessibilityFixture
+class HotKeyManagerTest : public ImproveFlowFixture
 {
 protected:
     HotKeyManagerTest()
@@ -28,21 +21,6 @@ protected:
         hotkeys.setupHotKeys();
     }
 
-    void signIn()
-    {
-        api.setAccessToken(QStringLiteral("token"));
-        state.updateUser(User{.id = QStringLiteral("u1"), .email = QStringLiteral("ada@example.com")});
-        scheduler.runPending();
-    }
-
-    FakeHttpTransport transport;
-    FakeIdentityClient identity;
-    APIClient api{QStringLiteral("http://127.0.0.1:8765"), transport, identity};
-    AppState state{scheduler};
-    PromptService prompts{api, state};
-    FakeOverlayPanel panel;
-    OverlayWindowController overlay{panel, scheduler};
-    ImproveFlow flow{accessibility, prompts, state, overlay, pasteboard};
     FakeGlobalShortcuts shortcuts;
     RecordingShell shell;
     HotKeyManager hotkeys{shortcuts, state, flow, alerts, shell, scheduler};

@@ -1,11 +1,4 @@
-#include "app/improveflow.h"
-#include "app/overlaywindowcontroller.h"
 #include "appfixture.h"
-#include "backend/apiclient.h"
-#include "backend/appstate.h"
-#include "backend/promptservice.h"
-#include "fakes/fakehttptransport.h"
-#include "fakes/fakeidentityclient.h"
 
 #include <QJsonDocument>
 
@@ -14,14 +7,12 @@ namespace {
 const QByteArray improvedBody = R"({"original_text":"fix bug","improved_text":"Fix the bug in the parser.",
     "skill_used":"code","skill_name":"Code","tokens_used":12,"credits_remaining":88})";
 
-class ImproveFlowTest : public AccessibilityFixture
+class ImproveFlowTest : public ImproveFlowFixture
 {
 protected:
     ImproveFlowTest()
     {
-        api.setAccessToken(QStringLiteral("token"));
-        state.updateUser(User{.id = QStringLiteral("u1"), .email = QStringLiteral("ada@example.com")});
-        scheduler.runPending();
+        signIn();
         platform.selection = {SelectionRead::Outcome::Text, QStringLiteral("fix bug"), {}};
         pasteboard.externalWrite(textContents("user's clipboard"));
     }
@@ -34,15 +25,6 @@ protected:
         runTask(std::move(running));
         scheduler.runPending();
     }
-
-    FakeHttpTransport transport;
-    FakeIdentityClient identity;
-    APIClient api{QStringLiteral("http://127.0.0.1:8765"), transport, identity};
-    AppState state{scheduler};
-    PromptService prompts{api, state};
-    FakeOverlayPanel panel;
-    OverlayWindowController overlay{panel, scheduler};
-    ImproveFlow flow{accessibility, prompts, state, overlay, pasteboard};
 };
 
 TEST_F(ImproveFlowTest, SuccessPastesTheImprovedTextAndReportsTheSkill)
