@@ -3,8 +3,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QImage>
 #include <QMimeData>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -30,13 +34,96 @@ void pump(int milliseconds)
     waitUntil([] { return false; }, milliseconds);
 }
 
-bool run(const QString &program, const QStringList &arguments)
+bool run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
 {
     QProcess process;
     process.start(program, arguments);
     // The event loop keeps running meanwhile: xdotool and xclip talk to windows of this process.
     waitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000);
+    if (output != nullptr) {
+        *output = process.readAllStandardOutput();
+    }
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// The ids of the top-level windows whose title is exactly `title`.
+QStringList windowsNamed(const QString &title)
+{
+    QByteArray ids;
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')}, &ids);
+    return QString::fromLatin1(ids).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString windowProperties(const QString &id)
+{
+    QByteArray properties;
+    run(QStringLiteral("xprop"), {QStringLiteral("-id"), id}, &properties);
+    return QString::fromUtf8(properties);
+}
+
+// The status panel's state as it looks on the screen: its tint is blue while processing, green on success and red
+// on error. Reads the middle of the panel's left edge (left of the icon, below no text).
+enum class Tint
+{
+    None,
+    Blue,
+    Green,
+    Red
+};
+
+// Where the program puts its status panel: 300 x 60, centred, 20 below the top of the screen's available area.
+QRect panelFrame()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    return {area.x() + (area.width() - 300) / 2, area.y() + 20, 300, 60};
+}
+
+Tint tintOf(const QImage &panel)
+{
+    const QColor colour = panel.pixelColor(8, panel.height() / 2);
+    const int red = colour.red();
+    const int green = colour.green();
+    const int blue = colour.blue();
+    const int margin = 60;
+    if (blue > red + margin && blue > green) {
+        return Tint::Blue;
+    }
+    if (green > red + margin && green > blue + margin) {
+        return Tint::Green;
+    }
+    if (red > green + margin && red > blue + margin) {
+        return Tint::Red;
+    }
+    return Tint::None;
+}
+
+QImage grabPanel()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(panelFrame());
+}
+
+// Waits until the panel shows `tint` and saves that picture of it as a test artifact.
+bool panelShows(Tint tint, const QString &artifactName, int milliseconds = 15000)
+{
+    QImage panel;
+    const bool shown = waitUntil(
+        [&] {
+            panel = grabPanel();
+            return tintOf(panel) == tint;
+        },
+        milliseconds);
+    if (shown) {
+        // Half a second later the fade-in is over for sure; keep that picture unless the panel has gone meanwhile.
+        pump(500);
+        const QImage settled = grabPanel();
+        if (tintOf(settled) == tint) {
+            panel = settled;
+        }
+        QDir().mkpath(QStringLiteral(E2E_ARTIFACTS_DIR));
+        panel.save(QStringLiteral(E2E_ARTIFACTS_DIR) + QLatin1Char('/') + artifactName + QStringLiteral(".png"));
+    }
+    return shown;
 }
 
 // A child process whose output is collected while it runs.
@@ -57,6 +144,7 @@ public:
             m_process.waitForFinished(5000);
         }
     }
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
     bool waitForOutput(const QByteArray &text, int milliseconds = 15000)
     {
         return waitUntil([&] { return m_output.contains(text); }, milliseconds);
@@ -73,7 +161,13 @@ class ImproveSelection : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.waitForOutput("listening on")) << server.output().constData();
+        QStringList arguments{
+            QStringLiteral("--port"),      QString::fromLatin1(E2E_ORIGIN).section(QLatin1Char(':'), -1),
+            QStringLiteral("--db"),        QStringLiteral(":memory:"),
+            QStringLiteral("--seed-user"), email + QLatin1Char(':') + password};
+        arguments += extraServerArguments();
+        server = std::make_unique<Child>(QStringLiteral(WORDLOOM_SERVER_PATH), arguments);
+        ASSERT_TRUE(server->waitForOutput("listening on")) << server->output().constData();
         target.setPlainText(draft);
         target.show();
         target.activateWindow();
@@ -104,10 +198,9 @@ protected:
         ASSERT_TRUE(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+shift+i")}));
     }
 
-    Child server{QStringLiteral(WORDLOOM_SERVER_PATH),
-                 {QStringLiteral("--port"), QString::fromLatin1(E2E_ORIGIN).section(QLatin1Char(':'), -1),
-                  QStringLiteral("--db"), QStringLiteral(":memory:"), QStringLiteral("--seed-user"),
-                  email + QLatin1Char(':') + password}};
+    virtual QStringList extraServerArguments() const { return {}; }
+
+    std::unique_ptr<Child> server;
     QTextEdit target;
 };
 
@@ -146,6 +239,108 @@ TEST_F(ImproveSelection, SignedOutShortcutAsksToSignInAndLeavesTheTextAlone)
     pump(1500);
     EXPECT_EQ(target.toPlainText(), draft);
     EXPECT_FALSE(program->output().contains("Accessibility failed"));
+}
+
+TEST_F(ImproveSelection, ShortcutGivesBackAnEarlierImageWithItsText)
+{
+    signIn();
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(QColor(30, 120, 200));
+    auto *earlier = new QMimeData;
+    earlier->setText(QStringLiteral("caption of the picture"));
+    earlier->setImageData(picture);
+    QGuiApplication::clipboard()->setMimeData(earlier);
+    auto program = startProgram();
+
+    selectAllAndImprove();
+
+    ASSERT_TRUE(waitUntil([&] { return target.toPlainText() != draft && !target.toPlainText().isEmpty(); }, 20000))
+        << program->output().constData();
+    EXPECT_TRUE(panelShows(Tint::Green, QStringLiteral("overlay-success"))) << "the status panel did not show success";
+    // The restored clipboard belongs to the program: its image is read from there.
+    EXPECT_TRUE(waitUntil(
+        [] {
+            const QMimeData *now = QGuiApplication::clipboard()->mimeData();
+            return now != nullptr && now->text() == QStringLiteral("caption of the picture") && now->hasImage() &&
+                   qvariant_cast<QImage>(now->imageData()).size() == QSize(64, 48);
+        },
+        10000))
+        << QGuiApplication::clipboard()->mimeData()->formats().join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(ImproveSelection, SignedOutShortcutShowsTheAuthenticationAlertAndCopiesNothing)
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("mine, not to be touched"));
+    auto program = startProgram();
+    ASSERT_TRUE(windowsNamed(QStringLiteral("Lumora Prompt")).isEmpty());
+
+    selectAllAndImprove();
+
+    // The alert is a modal dialog titled with the program's name; the status panel is never a dialog.
+    QString alert;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            for (const QString &id : windowsNamed(QStringLiteral("Lumora Prompt"))) {
+                const QString properties = windowProperties(id);
+                if (properties.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG")) &&
+                    properties.contains(QStringLiteral("_NET_WM_STATE_MODAL"))) {
+                    alert = properties;
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000))
+        << program->output().constData();
+    EXPECT_TRUE(alert.contains(QStringLiteral("WM_NAME(UTF8_STRING) = \"Lumora Prompt\""))) << alert.toStdString();
+    pump(1000);
+    EXPECT_EQ(target.toPlainText(), draft);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("mine, not to be touched"));
+    EXPECT_TRUE(QGuiApplication::clipboard()->ownsClipboard()) << "another client took the clipboard";
+    EXPECT_FALSE(program->output().contains("Accessibility failed"));
+}
+
+TEST_F(ImproveSelection, ServerGoneAfterSignInLeavesTheTextAndReportsTheFailure)
+{
+    signIn();
+    auto program = startProgram();
+    ASSERT_TRUE(program->output().contains("Auth event: initialSession"));
+    server.reset();
+
+    selectAllAndImprove();
+
+    EXPECT_TRUE(program->waitForOutput("Improve text hotkey triggered!")) << program->output().constData();
+    EXPECT_TRUE(panelShows(Tint::Red, QStringLiteral("overlay-error-server-gone"), 30000))
+        << "the status panel did not show an error\n"
+        << program->output().constData();
+    pump(1000);
+    EXPECT_EQ(target.toPlainText(), draft);
+    EXPECT_TRUE(program->isRunning()) << program->output().constData();
+}
+
+class ImproveSelectionWithoutCredits : public ImproveSelection
+{
+protected:
+    QStringList extraServerArguments() const override
+    {
+        return {QStringLiteral("--initial-credits"), QStringLiteral("0")};
+    }
+};
+
+TEST_F(ImproveSelectionWithoutCredits, ShortcutLeavesTheTextAndReportsMissingCredits)
+{
+    signIn();
+    auto program = startProgram();
+
+    selectAllAndImprove();
+
+    EXPECT_TRUE(panelShows(Tint::Red, QStringLiteral("overlay-error-no-credits"), 20000))
+        << "the status panel did not show an error\n"
+        << program->output().constData();
+    EXPECT_TRUE(server->waitForOutput(" 402")) << server->output().constData();
+    pump(1000);
+    EXPECT_EQ(target.toPlainText(), draft);
+    EXPECT_TRUE(program->isRunning()) << program->output().constData();
 }
 
 } // namespace
