@@ -9,7 +9,11 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -341,6 +345,119 @@ TEST_F(ImproveSelectionWithoutCredits, ShortcutLeavesTheTextAndReportsMissingCre
     pump(1000);
     EXPECT_EQ(target.toPlainText(), draft);
     EXPECT_TRUE(program->isRunning()) << program->output().constData();
+}
+
+TEST_F(ImproveSelection, TargetWithoutPrimaryIsReadThroughTheCopyFallback)
+{
+    signIn();
+    QGuiApplication::clipboard()->setText(QStringLiteral("copied before the fallback"));
+    auto program = startProgram();
+    QTemporaryDir files;
+    ASSERT_TRUE(files.isValid());
+    const QString picture = files.filePath(QStringLiteral("picture.png"));
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::yellow);
+    ASSERT_TRUE(image.save(picture));
+
+    target.activateWindow();
+    ASSERT_TRUE(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")}));
+    // Another client takes PRIMARY and offers only an image: the target keeps its selection but no longer owns it.
+    Child imageOwner(QStringLiteral("xclip"),
+                     {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"),
+                      QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"), picture});
+    ASSERT_TRUE(waitUntil([] { return !QGuiApplication::clipboard()->ownsSelection(); }, 10000));
+    ASSERT_TRUE(target.textCursor().hasSelection());
+    ASSERT_TRUE(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+shift+i")}));
+
+    ASSERT_TRUE(waitUntil([&] { return target.toPlainText() != draft && !target.toPlainText().isEmpty(); }, 20000))
+        << program->output().constData();
+    EXPECT_TRUE(target.toPlainText().contains(QStringLiteral("sea"), Qt::CaseInsensitive))
+        << target.toPlainText().toStdString();
+    EXPECT_TRUE(program->output().contains("Accessibility failed, trying clipboard method..."))
+        << program->output().constData();
+    EXPECT_TRUE(waitUntil(
+        [] { return QGuiApplication::clipboard()->text() == QStringLiteral("copied before the fallback"); }, 10000))
+        << QGuiApplication::clipboard()->text().toStdString();
+}
+
+// A language model service that answers a fixed improvement a few seconds after each request, so that the
+// program's processing state stays on the screen long enough to be seen.
+class SlowLanguageModel : public QObject
+{
+public:
+    SlowLanguageModel()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+            }
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    static QString answer() { return QStringLiteral("Write a short poem about the sea at dawn."); }
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &request = m_requests[socket];
+        request += socket->readAll();
+        const qsizetype headerEnd = request.indexOf("\r\n\r\n");
+        if (headerEnd < 0) {
+            return;
+        }
+        qsizetype length = 0;
+        for (const QByteArray &line : request.left(headerEnd).split('\n')) {
+            if (line.toLower().startsWith("content-length:")) {
+                length = line.mid(int(sizeof "content-length:") - 1).trimmed().toLongLong();
+            }
+        }
+        if (request.size() < headerEnd + 4 + length) {
+            return;
+        }
+        m_requests.remove(socket);
+        const QByteArray body =
+            R"({"choices":[{"message":{"role":"assistant","content":")" + answer().toUtf8() + R"("}}]})";
+        QTimer::singleShot(3000, socket, [socket, body] {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                          "Content-Length: " +
+                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            socket->disconnectFromHost();
+        });
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_requests;
+};
+
+class ImproveSelectionWithSlowModel : public ImproveSelection
+{
+protected:
+    QStringList extraServerArguments() const override
+    {
+        return {QStringLiteral("--llm-url"),
+                QStringLiteral("http://127.0.0.1:%1/v1/chat/completions").arg(model.port())};
+    }
+
+    SlowLanguageModel model;
+};
+
+TEST_F(ImproveSelectionWithSlowModel, PanelShowsProcessingUntilTheAnswerReplacesTheText)
+{
+    ASSERT_NE(model.port(), 0);
+    signIn();
+    auto program = startProgram();
+
+    selectAllAndImprove();
+
+    EXPECT_TRUE(panelShows(Tint::Blue, QStringLiteral("overlay-processing"), 20000))
+        << "the status panel did not show the processing state\n"
+        << program->output().constData();
+    EXPECT_EQ(target.toPlainText(), draft) << "replaced before the answer came";
+    ASSERT_TRUE(waitUntil([&] { return target.toPlainText() == SlowLanguageModel::answer(); }, 30000))
+        << target.toPlainText().toStdString() << "\n"
+        << program->output().constData() << server->output().constData();
+    EXPECT_TRUE(panelShows(Tint::Green, QStringLiteral("overlay-success-after-processing")));
 }
 
 } // namespace
