@@ -282,13 +282,15 @@ TEST_F(ImproveSelection, SignedOutShortcutShowsTheAuthenticationAlertAndCopiesNo
 
     // The alert is a modal dialog titled with the program's name; the status panel is never a dialog.
     QString alert;
-    EXPECT_TRUE(waitUntil(
+    QString alertId;
+    ASSERT_TRUE(waitUntil(
         [&] {
             for (const QString &id : windowsNamed(QStringLiteral("Lumora Prompt"))) {
                 const QString properties = windowProperties(id);
                 if (properties.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_DIALOG")) &&
                     properties.contains(QStringLiteral("_NET_WM_STATE_MODAL"))) {
                     alert = properties;
+                    alertId = id;
                     return true;
                 }
             }
@@ -298,6 +300,21 @@ TEST_F(ImproveSelection, SignedOutShortcutShowsTheAuthenticationAlertAndCopiesNo
         << program->output().constData();
     EXPECT_TRUE(alert.contains(QStringLiteral("WM_NAME(UTF8_STRING) = \"Lumora Prompt\""))) << alert.toStdString();
     pump(1000);
+    // Its texts live in the QML scene, out of reach of X clients: a picture of it shows them.
+    QByteArray geometry;
+    ASSERT_TRUE(run(QStringLiteral("xdotool"),
+                    {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), alertId}, &geometry));
+    QHash<QString, int> values;
+    for (const QString &line : QString::fromLatin1(geometry).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        values.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+    }
+    const QRect frame(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
+                      values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+    EXPECT_GT(frame.width(), 100) << geometry.constData();
+    EXPECT_GT(frame.height(), 50) << geometry.constData();
+    QDir().mkpath(QStringLiteral(E2E_ARTIFACTS_DIR));
+    QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(frame).save(QStringLiteral(E2E_ARTIFACTS_DIR) +
+                                                                               QStringLiteral("/alert-signed-out.png"));
     EXPECT_EQ(target.toPlainText(), draft);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("mine, not to be touched"));
     EXPECT_TRUE(QGuiApplication::clipboard()->ownsClipboard()) << "another client took the clipboard";
