@@ -10,6 +10,9 @@ std::vector<double> measureServerHandling(const std::string &origin, const std::
 {
     httplib::Client client(origin);
     client.set_keep_alive(true);
+    // Headers and body go out in separate writes: without this, Nagle's algorithm and the delayed ACK would add
+    // 40 ms to every request and the server would look slower than it is.
+    client.set_tcp_nodelay(true);
     const nlohmann::json credentials = {{"email", email}, {"password", password}};
     const auto signedIn = client.Post("/auth/v1/token?grant_type=password", credentials.dump(), "application/json");
     if (!signedIn || signedIn->status != 200) {
