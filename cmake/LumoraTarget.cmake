@@ -28,3 +28,20 @@ function(lumora_test name)
     endif()
     gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_TIER} TIMEOUT ${ARG_TIMEOUT} DISCOVERY_TIMEOUT 30)
 endfunction()
+
+# A build of the program from src/main.cpp. ORIGIN points backend and identity service at another server than the
+# configured one (the test and benchmark builds use private local ports).
+function(lumora_program target)
+    cmake_parse_arguments(ARG "" "ORIGIN" "" ${ARGN})
+    if(ARG_ORIGIN)
+        set(LUMORA_BACKEND_URL ${ARG_ORIGIN})
+        set(LUMORA_IDENTITY_URL ${ARG_ORIGIN})
+    endif()
+    set(generated ${CMAKE_CURRENT_BINARY_DIR}/${target}_generated)
+    configure_file(${PROJECT_SOURCE_DIR}/src/buildconfig.h.in ${generated}/buildconfig.h @ONLY)
+    add_executable(${target} ${PROJECT_SOURCE_DIR}/src/main.cpp)
+    target_include_directories(${target} BEFORE PRIVATE ${generated})
+    target_link_libraries(${target} PRIVATE lumora_shell lumora_auth_gotrue lumora_platform_linux lumora_platform_x11
+                                            lumora_platform_desktop lumora_platform_qtnetwork)
+    lumora_strict_warnings(${target})
+endfunction()
