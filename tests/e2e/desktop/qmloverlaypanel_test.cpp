@@ -168,21 +168,22 @@ TEST_F(QmlOverlayPanelTest, FadesInFromTransparent)
     EXPECT_TRUE(pumpUntil([&] { return root->opacity() == 1.0; }));
 }
 
-TEST_F(QmlOverlayPanelTest, OpeningAgainReplacesThePanelAndCloseRemovesIt)
+TEST_F(QmlOverlayPanelTest, OpeningAgainShowsTheSameWindowAfreshAndCloseHidesIt)
 {
     m_panel.open(panelFrame, OverlayStatus::Success, QStringLiteral("Copied to clipboard"));
     QPointer<QQuickView> first = m_panel.window();
+    ASSERT_TRUE(pumpUntil([&] { return first->rootObject()->opacity() == 1.0; }));
     m_panel.open(panelFrame.translated(0, 100), OverlayStatus::Processing, QStringLiteral("Improving prompt..."));
 
-    ASSERT_NE(m_panel.window(), nullptr);
-    EXPECT_NE(m_panel.window(), first.data());
+    ASSERT_EQ(m_panel.window(), first.data());
     EXPECT_EQ(m_panel.window()->geometry(), panelFrame.translated(0, 100));
-    EXPECT_TRUE(pumpUntil([&] { return first.isNull(); }));
+    EXPECT_EQ(first->rootObject()->property("status").toString(), QStringLiteral("processing"));
+    EXPECT_LT(first->rootObject()->opacity(), 1.0);
+    EXPECT_TRUE(pumpUntil([&] { return first->rootObject()->opacity() == 1.0; }));
 
-    QPointer<QQuickView> second = m_panel.window();
     m_panel.close();
     EXPECT_EQ(m_panel.window(), nullptr);
-    EXPECT_TRUE(pumpUntil([&] { return second.isNull(); }));
+    EXPECT_FALSE(first->isVisible());
     // Nothing is open to change.
     m_panel.show(OverlayStatus::Error, QStringLiteral("ignored"));
     EXPECT_EQ(m_panel.window(), nullptr);

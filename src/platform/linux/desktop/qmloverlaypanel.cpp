@@ -54,9 +54,11 @@ std::optional<QRect> QmlOverlayPanel::activeScreenArea()
     return screen->availableGeometry();
 }
 
-void QmlOverlayPanel::open(QRect frame, OverlayStatus status, const QString &message)
+QQuickView *QmlOverlayPanel::view()
 {
-    close();
+    if (m_view) {
+        return m_view.get();
+    }
     auto view = std::make_unique<QQuickView>();
     view->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
                    Qt::WindowTransparentForInput);
@@ -67,22 +69,36 @@ void QmlOverlayPanel::open(QRect frame, OverlayStatus status, const QString &mes
     view->setFormat(format);
     view->setColor(Qt::transparent);
     view->setResizeMode(QQuickView::SizeRootObjectToView);
-    view->setInitialProperties({{QStringLiteral("status"), statusName(status)}, {QStringLiteral("message"), message}});
     view->setSource(panelSource);
-    if (view->status() != QQuickView::Ready) {
+    if (view->status() != QQuickView::Ready || view->rootObject() == nullptr) {
         for (const QQmlError &error : view->errors()) {
             qCWarning(lcOverlay) << "panel not loaded:" << error.toString();
         }
+        return nullptr;
+    }
+    m_view = std::move(view);
+    return m_view.get();
+}
+
+void QmlOverlayPanel::open(QRect frame, OverlayStatus status, const QString &message)
+{
+    close();
+    QQuickView *panel = view();
+    if (panel == nullptr) {
         return;
     }
-    view->setGeometry(frame);
-    view->show();
-    m_view = std::move(view);
+    panel->rootObject()->setProperty("status", statusName(status));
+    panel->rootObject()->setProperty("message", message);
+    panel->rootObject()->setOpacity(0.0);
+    panel->setGeometry(frame);
+    panel->show();
+    QMetaObject::invokeMethod(panel->rootObject(), "appear");
+    m_isOpen = true;
 }
 
 void QmlOverlayPanel::show(OverlayStatus status, const QString &message)
 {
-    if (!m_view || m_view->rootObject() == nullptr) {
+    if (!m_isOpen) {
         return;
     }
     m_view->rootObject()->setProperty("status", statusName(status));
@@ -91,15 +107,14 @@ void QmlOverlayPanel::show(OverlayStatus status, const QString &message)
 
 void QmlOverlayPanel::close()
 {
-    if (!m_view) {
+    if (!m_isOpen) {
         return;
     }
     m_view->hide();
-    // It may be closed from one of its own events; it goes once they are done.
-    m_view.release()->deleteLater();
+    m_isOpen = false;
 }
 
 QQuickView *QmlOverlayPanel::window() const
 {
-    return m_view.get();
+    return m_isOpen ? m_view.get() : nullptr;
 }

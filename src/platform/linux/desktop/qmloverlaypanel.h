@@ -7,7 +7,8 @@
 class QQuickView;
 
 // The status panel as a QML window that never takes focus and lets clicks through: a tool window without frame,
-// above other windows, of the X11 notification type, on a transparent background. Needs a QGuiApplication.
+// above other windows, of the X11 notification type, on a transparent background. Needs a QGuiApplication. The
+// window is made once and shown again for each run: a new one each time costs a QML engine and a graphics context.
 class QmlOverlayPanel : public OverlayPanel
 {
 public:
@@ -23,5 +24,9 @@ public:
     QQuickView *window() const;
 
 private:
+    // The window, made on first use; none when the panel could not be loaded.
+    QQuickView *view();
+
     std::unique_ptr<QQuickView> m_view;
+    bool m_isOpen = false;
 };

@@ -17,7 +17,15 @@ Item {
     width: 300
     height: 60
 
-    NumberAnimation on opacity {
+    // Called each time the panel is shown: the window is kept between runs, so the fade-in starts over.
+    function appear() {
+        fadeIn.restart()
+    }
+
+    NumberAnimation {
+        id: fadeIn
+        target: panel
+        property: "opacity"
         from: 0
         to: 1
         duration: 200
