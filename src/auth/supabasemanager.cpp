@@ -190,18 +190,11 @@ QCoro::Task<> SupabaseManager::verifyEmailCode(QString email, QString code, Emai
 
 EmailOtpType SupabaseManager::emailOtpType(const QString &type)
 {
-    static const QList<QPair<QString, EmailOtpType>> names = {
-        {QStringLiteral("signup"), EmailOtpType::Signup},
-        {QStringLiteral("invite"), EmailOtpType::Invite},
-        {QStringLiteral("magiclink"), EmailOtpType::Magiclink},
-        {QStringLiteral("recovery"), EmailOtpType::Recovery},
-        {QStringLiteral("email_change"), EmailOtpType::EmailChange},
-        {QStringLiteral("email"), EmailOtpType::Email},
-    };
     const QString lowered = type.toLower();
-    for (const auto &[name, otpType] : names) {
-        if (name == lowered) {
-            return otpType;
+    for (const EmailOtpType known : {EmailOtpType::Signup, EmailOtpType::Invite, EmailOtpType::Magiclink,
+                                     EmailOtpType::Recovery, EmailOtpType::EmailChange, EmailOtpType::Email}) {
+        if (emailOtpTypeName(known) == lowered) {
+            return known;
         }
     }
     return EmailOtpType::Recovery;

@@ -56,6 +56,10 @@ enum class SignInProvider
     Apple,
 };
 
+// The type's name in the identity service's protocol: "signup", "invite", "magiclink", "recovery",
+// "email_change", "email".
+QString emailOtpTypeName(EmailOtpType type);
+
 // The program's view of the identity-service client (accounts, sessions, refresh). Every operation is asynchronous
 // and fails with the client's own error type or a passed-through transport error. Successful sign-in paths,
 // refreshes and sign-outs are also announced as events by the implementation.

@@ -24,25 +24,6 @@ const AuthSession signedInSession{QStringLiteral("access-1"), QStringLiteral("re
 
 } // namespace
 
-QString otpTypeName(EmailOtpType type)
-{
-    switch (type) {
-    case EmailOtpType::Signup:
-        return QStringLiteral("signup");
-    case EmailOtpType::Invite:
-        return QStringLiteral("invite");
-    case EmailOtpType::Magiclink:
-        return QStringLiteral("magiclink");
-    case EmailOtpType::Recovery:
-        return QStringLiteral("recovery");
-    case EmailOtpType::EmailChange:
-        return QStringLiteral("email_change");
-    case EmailOtpType::Email:
-        return QStringLiteral("email");
-    }
-    return {};
-}
-
 void FakeIdentityClient::renewSucceeds(std::function<void()> onRenewed)
 {
     m_onRenewed = std::move(onRenewed);
@@ -116,13 +97,13 @@ QCoro::Task<> FakeIdentityClient::requestEmailCode(QString email, QUrl redirect,
 QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::verifyEmailCode(QString email, QString code,
                                                                             EmailOtpType type)
 {
-    record(QStringLiteral("verifyEmailCode"), {email, code, otpTypeName(type)});
+    record(QStringLiteral("verifyEmailCode"), {email, code, emailOtpTypeName(type)});
     co_return signedInSession;
 }
 
 QCoro::Task<std::optional<AuthSession>> FakeIdentityClient::verifyLinkToken(QString tokenHash, EmailOtpType type)
 {
-    record(QStringLiteral("verifyLinkToken"), {tokenHash, otpTypeName(type)});
+    record(QStringLiteral("verifyLinkToken"), {tokenHash, emailOtpTypeName(type)});
     co_return signedInSession;
 }
 

@@ -58,5 +58,3 @@ private:
     int m_renewCount = 0;
     int m_signOutCount = 0;
 };
-
-QString otpTypeName(EmailOtpType type);

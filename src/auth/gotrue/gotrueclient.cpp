@@ -14,25 +14,6 @@ Q_LOGGING_CATEGORY(lcGoTrue, "lumora.auth.gotrue")
 
 const QString recoveryMarker = QStringLiteral("/PASSWORD_RECOVERY");
 
-QString typeName(EmailOtpType type)
-{
-    switch (type) {
-    case EmailOtpType::Signup:
-        return QStringLiteral("signup");
-    case EmailOtpType::Invite:
-        return QStringLiteral("invite");
-    case EmailOtpType::Magiclink:
-        return QStringLiteral("magiclink");
-    case EmailOtpType::Recovery:
-        return QStringLiteral("recovery");
-    case EmailOtpType::EmailChange:
-        return QStringLiteral("email_change");
-    case EmailOtpType::Email:
-        return QStringLiteral("email");
-    }
-    return QStringLiteral("email");
-}
-
 QJsonObject captchaFree()
 {
     return QJsonObject{{QStringLiteral("captcha_token"), QJsonValue::Null}};
@@ -145,7 +126,7 @@ QCoro::Task<std::optional<AuthSession>> GoTrueClient::verifyEmailCode(QString em
                          {},
                          QJsonObject{{QStringLiteral("email"), email},
                                      {QStringLiteral("token"), code},
-                                     {QStringLiteral("type"), typeName(type)}},
+                                     {QStringLiteral("type"), emailOtpTypeName(type)}},
                          {}};
     QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
     QJsonObject answer = co_await std::move(sending);
@@ -161,7 +142,7 @@ QCoro::Task<std::optional<AuthSession>> GoTrueClient::verifyLinkToken(QString to
         "POST",
         QStringLiteral("/verify"),
         {},
-        QJsonObject{{QStringLiteral("token_hash"), tokenHash}, {QStringLiteral("type"), typeName(type)}},
+        QJsonObject{{QStringLiteral("token_hash"), tokenHash}, {QStringLiteral("type"), emailOtpTypeName(type)}},
         {}};
     QCoro::Task<QJsonObject> sending = m_api.send(std::move(call));
     QJsonObject answer = co_await std::move(sending);

@@ -3,6 +3,7 @@
 #include "fakes/memorysessionstorage.h"
 #include "platform/qtnetwork/qnetworkhttptransport.h"
 #include "runtime/manualscheduler.h"
+#include "support/autheventname.h"
 #include "support/taskoutcome.h"
 #include "wordloomserverprocess.h"
 
@@ -15,26 +16,6 @@ const QUrl confirmUrl(QStringLiteral("wordloom://auth/confirm"));
 const QUrl callbackUrl(QStringLiteral("wordloom://auth/callback"));
 const QUrl recoveryUrl(QStringLiteral("wordloom://auth/recovery"));
 const QString password = QStringLiteral("correct-horse-1");
-
-QString eventName(AuthEvent event)
-{
-    switch (event) {
-    case AuthEvent::InitialSession:
-        return QStringLiteral("InitialSession");
-    case AuthEvent::PasswordRecovery:
-        return QStringLiteral("PasswordRecovery");
-    case AuthEvent::SignedIn:
-        return QStringLiteral("SignedIn");
-    case AuthEvent::SignedOut:
-        return QStringLiteral("SignedOut");
-    case AuthEvent::TokenRefreshed:
-        return QStringLiteral("TokenRefreshed");
-    case AuthEvent::UserUpdated:
-        return QStringLiteral("UserUpdated");
-    default:
-        return QStringLiteral("Other");
-    }
-}
 
 // The events waiting in `stream`, by name; "+" marks one with a session.
 QStringList taken(AuthEventStream &stream)

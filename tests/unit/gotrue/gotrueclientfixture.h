@@ -4,6 +4,7 @@
 #include "fakes/fakehttptransport.h"
 #include "fakes/memorysessionstorage.h"
 #include "runtime/manualscheduler.h"
+#include "support/autheventname.h"
 #include "support/taskoutcome.h"
 
 #include <QJsonDocument>
@@ -11,29 +12,6 @@
 #include <QStringList>
 
 #include <gtest/gtest.h>
-
-inline QString eventName(AuthEvent event)
-{
-    switch (event) {
-    case AuthEvent::InitialSession:
-        return QStringLiteral("InitialSession");
-    case AuthEvent::PasswordRecovery:
-        return QStringLiteral("PasswordRecovery");
-    case AuthEvent::SignedIn:
-        return QStringLiteral("SignedIn");
-    case AuthEvent::SignedOut:
-        return QStringLiteral("SignedOut");
-    case AuthEvent::TokenRefreshed:
-        return QStringLiteral("TokenRefreshed");
-    case AuthEvent::UserUpdated:
-        return QStringLiteral("UserUpdated");
-    case AuthEvent::UserDeleted:
-        return QStringLiteral("UserDeleted");
-    case AuthEvent::MfaChallengeVerified:
-        return QStringLiteral("MfaChallengeVerified");
-    }
-    return QStringLiteral("?");
-}
 
 // A client of a hosted project over the scripted transport, in-memory storage and the manual clock.
 // Everything waiting in `stream`, as "Event:access token" ("Event:-" without a session).
