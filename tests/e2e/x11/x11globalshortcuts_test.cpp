@@ -139,6 +139,59 @@ TEST_F(X11GlobalShortcutsTest, HeldCombinationFiresOnce)
     EXPECT_EQ(m_improvePresses, 2) << "the next press fires again";
 }
 
+// Key events of Ctrl+Shift+I as the server delivers them, fed straight to the filter so their time stamps are
+// exact: without detectable auto-repeat a held key sends release/press pairs with one time stamp, and a pair may
+// still be queued when the key is really released.
+struct KeyEventRow
+{
+    const char *name;
+    QList<std::pair<bool, quint32>> events; // (press, time stamp)
+    int expectedFirings;
+};
+
+void PrintTo(const KeyEventRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class KeyEventSequences : public X11GlobalShortcutsTest, public ::testing::WithParamInterface<KeyEventRow>
+{};
+
+TEST_P(KeyEventSequences, FireOncePerRealPress)
+{
+    ASSERT_TRUE(declareImprove());
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(qtConnection());
+    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, XK_i);
+    ASSERT_NE(codes, nullptr);
+    const xcb_keycode_t keycode = codes[0];
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+
+    for (const auto &[press, time] : GetParam().events) {
+        xcb_key_press_event_t event{};
+        event.response_type = press ? XCB_KEY_PRESS : XCB_KEY_RELEASE;
+        event.detail = keycode;
+        event.time = time;
+        event.state = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
+        EXPECT_TRUE(m_shortcuts->nativeEventFilter("xcb_generic_event_t", &event, nullptr));
+    }
+    pump(50);
+    EXPECT_EQ(m_improvePresses, GetParam().expectedFirings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    X11, KeyEventSequences,
+    ::testing::Values(
+        KeyEventRow{"RepeatPairsThenRelease",
+                    {{true, 1000}, {false, 1660}, {true, 1660}, {false, 1700}, {true, 1700}, {false, 1710}},
+                    1},
+        KeyEventRow{"RepeatPairOneTickApart", {{true, 1000}, {false, 1660}, {true, 1661}, {false, 1710}}, 1},
+        KeyEventRow{"DetectableRepeats", {{true, 1000}, {true, 1660}, {true, 1700}, {false, 1710}}, 1},
+        KeyEventRow{"ReleaseThenNewPress", {{true, 1000}, {false, 1100}, {true, 1200}, {false, 1300}}, 2},
+        KeyEventRow{"RepeatsThenNewPress", {{true, 1000}, {false, 1660}, {true, 1660}, {false, 1700}, {true, 1800}}, 2},
+        KeyEventRow{"TimeStampWrapsAround", {{true, 0xfffffff0}, {false, 0xfffffffe}, {true, 20}}, 2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(X11GlobalShortcutsTest, TwoShortcutsFireTheirOwnActions)
 {
     ASSERT_TRUE(declareImprove());

@@ -19,6 +19,9 @@ constexpr quint16 lockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MO
 // The modifiers that distinguish combinations when matching a key press (everything but the locks).
 constexpr quint16 significantModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_3 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5;
+// The halves of an auto-repeat pair carry the same time stamp, give or take the server's clock tick; a person
+// cannot release and press a key again within it.
+constexpr quint32 repeatPairToleranceMs = 1;
 
 xcb_window_t rootWindow(xcb_connection_t *connection)
 {
@@ -132,17 +135,21 @@ bool X11GlobalShortcuts::nativeEventFilter(const QByteArray &eventType, void *me
             continue;
         }
         if (type == XCB_KEY_PRESS && *shortcut.grab == pressed) {
-            if (!shortcut.down && shortcut.onKeyDown) { // a held key repeats its presses
+            // A held key repeats its presses; without detectable auto-repeat each repeat comes as a release and a
+            // press with the same time stamp. Asking the server whether the key is still down cannot tell them
+            // apart: a repeat pair still queued when the key is really released would look like a new press.
+            const bool repeat =
+                shortcut.down || (shortcut.releasedAt && key->time - *shortcut.releasedAt <= repeatPairToleranceMs);
+            if (!repeat && shortcut.onKeyDown) {
                 QMetaObject::invokeMethod(&m_context, shortcut.onKeyDown, Qt::QueuedConnection);
             }
             shortcut.down = true;
+            shortcut.releasedAt.reset();
             return true;
         }
         if (type == XCB_KEY_RELEASE && shortcut.down && shortcut.grab->keycode == key->detail) {
-            // Without detectable auto-repeat a held key also sends releases; only a real one ends the press.
-            if (!isKeyDown(key->detail)) {
-                shortcut.down = false;
-            }
+            shortcut.down = false;
+            shortcut.releasedAt = key->time;
             return true;
         }
     }
@@ -233,12 +240,5 @@ void X11GlobalShortcuts::unregister(Shortcut &shortcut)
     }
     shortcut.grab.reset();
     shortcut.down = false;
-}
-
-bool X11GlobalShortcuts::isKeyDown(quint8 keycode) const
-{
-    xcb_query_keymap_reply_t *keymap = xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr);
-    const bool down = keymap && (keymap->keys[keycode / 8] & (1 << (keycode % 8)));
-    std::free(keymap);
-    return down;
+    shortcut.releasedAt.reset();
 }

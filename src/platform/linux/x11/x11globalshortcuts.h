@@ -8,6 +8,7 @@
 #include <QSettings>
 
 #include <memory>
+#include <optional>
 
 struct xcb_connection_t;
 
@@ -47,13 +48,13 @@ private:
         std::function<void()> onKeyDown;
         std::optional<Grab> grab;
         bool down = false;
+        std::optional<quint32> releasedAt; // X time stamp of the last release, to recognise repeat pairs
     };
 
     Shortcut *find(const QString &name);
     // Grabs `combination` for `shortcut`; false when it has no translation or another client holds it.
     bool registerCombination(Shortcut &shortcut, std::optional<KeyCombination> combination);
     void unregister(Shortcut &shortcut);
-    bool isKeyDown(quint8 keycode) const;
 
     xcb_connection_t *m_connection;
     std::unique_ptr<QSettings> m_settings;
