@@ -22,6 +22,7 @@
 #include "platform/linux/secretservicekeychain.h"
 #include "platform/linux/singleinstancechannel.h"
 #include "platform/linux/x11/x11accessibility.h"
+#include "platform/linux/x11/x11activewindow.h"
 #include "platform/linux/x11/x11globalshortcuts.h"
 #include "platform/linux/x11/xtestkeyboardevents.h"
 #include "platform/qtnetwork/qnetworkhttptransport.h"
@@ -85,7 +86,7 @@ int main(int argc, char *argv[])
     QmlAlerts alerts;
     DesktopWorkspace workspace(DesktopWorkspace::systemOpener(), DesktopWorkspace::detachedLauncher(),
                                DesktopWorkspace::pathFinder());
-    QmlOverlayPanel overlayPanel;
+    QmlOverlayPanel overlayPanel([connection] { return activeWindowCentre(connection); });
     AccessibilityManager accessibility(accessibilityPlatform, keyboard, pasteboard, alerts, workspace, scheduler);
     OverlayWindowController overlay(overlayPanel, scheduler);
     ImproveFlow improveFlow(accessibility, prompts, appState, overlay, pasteboard);

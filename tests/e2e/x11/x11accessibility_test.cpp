@@ -2,6 +2,7 @@
 // client (xclip), or by a scripted owner on a connection of its own.
 #include "e2e/x11/x11testsupport.h"
 #include "platform/linux/x11/x11accessibility.h"
+#include "platform/linux/x11/x11atoms.h"
 #include "support/runtask.h"
 
 #include <QApplication>
@@ -11,22 +12,12 @@
 #include <QTimer>
 
 #include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 namespace {
 
 using Outcome = SelectionRead::Outcome;
-
-xcb_atom_t atom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply->atom;
-    std::free(reply);
-    return result;
-}
 
 xcb_window_t primaryOwner()
 {
@@ -68,7 +59,7 @@ public:
         const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
         xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        m_utf8 = atom(m_connection, "UTF8_STRING");
+        m_utf8 = internAtom(m_connection, "UTF8_STRING");
         xcb_set_selection_owner(m_connection, m_window, XCB_ATOM_PRIMARY, XCB_CURRENT_TIME);
         xcb_flush(m_connection);
         QObject::connect(&m_poll, &QTimer::timeout, [this] { serve(); });

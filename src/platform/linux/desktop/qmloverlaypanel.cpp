@@ -35,9 +35,23 @@ QString statusName(OverlayStatus status)
     return QStringLiteral("idle");
 }
 
+// The screen showing the native pixel `point`. Qt keeps a screen's native origin and scales only its size.
+const QScreen *screenAtNativePoint(QPoint point)
+{
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect native(screen->geometry().topLeft(), screen->geometry().size() * screen->devicePixelRatio());
+        if (native.contains(point)) {
+            return screen;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
-QmlOverlayPanel::QmlOverlayPanel() = default;
+QmlOverlayPanel::QmlOverlayPanel(WindowLocator activeWindowCentre)
+    : m_activeWindowCentre(std::move(activeWindowCentre))
+{}
 
 QmlOverlayPanel::~QmlOverlayPanel()
 {
@@ -46,8 +60,12 @@ QmlOverlayPanel::~QmlOverlayPanel()
 
 std::optional<QRect> QmlOverlayPanel::activeScreenArea()
 {
-    const QWindow *focused = QGuiApplication::focusWindow();
-    const QScreen *screen = focused != nullptr ? focused->screen() : QGuiApplication::primaryScreen();
+    const std::optional<QPoint> centre = m_activeWindowCentre ? m_activeWindowCentre() : std::nullopt;
+    const QScreen *screen = centre ? screenAtNativePoint(*centre) : nullptr;
+    if (screen == nullptr) {
+        const QWindow *focused = QGuiApplication::focusWindow();
+        screen = focused != nullptr ? focused->screen() : QGuiApplication::primaryScreen();
+    }
     if (screen == nullptr) {
         return std::nullopt;
     }

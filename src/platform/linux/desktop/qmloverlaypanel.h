@@ -2,7 +2,11 @@
 
 #include "platform/overlaypanel.h"
 
+#include <QPoint>
+
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QQuickView;
 
@@ -12,7 +16,12 @@ class QQuickView;
 class QmlOverlayPanel : public OverlayPanel
 {
 public:
-    QmlOverlayPanel();
+    // Where the user's active window is, in native screen pixels; none when unknown.
+    using WindowLocator = std::function<std::optional<QPoint>()>;
+
+    // Without a locator (or when it knows none), the panel uses the screen of this program's focused window, or
+    // else the primary screen.
+    explicit QmlOverlayPanel(WindowLocator activeWindowCentre = {});
     ~QmlOverlayPanel() override;
 
     std::optional<QRect> activeScreenArea() override;
@@ -27,6 +36,7 @@ private:
     // The window, made on first use; none when the panel could not be loaded.
     QQuickView *view();
 
+    WindowLocator m_activeWindowCentre;
     std::unique_ptr<QQuickView> m_view;
     bool m_isOpen = false;
 };

@@ -1,5 +1,6 @@
 #include "platform/linux/x11/x11accessibility.h"
 
+#include "platform/linux/x11/x11atoms.h"
 #include "platform/linux/x11/x11log.h"
 
 #include <QAbstractNativeEventFilter>
@@ -10,7 +11,6 @@
 
 #include <coroutine>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -18,18 +18,6 @@
 #include <xcb/xtest.h>
 
 namespace {
-
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
-    if (!reply) {
-        return XCB_ATOM_NONE;
-    }
-    const xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
 
 struct Property
 {
