@@ -46,11 +46,11 @@ struct Wakeups
 
 Wakeups measureIdle(qint64 pid)
 {
-    const qint64 before = procstats::contextSwitches(pid);
+    const QHash<QString, qint64> before = procstats::contextSwitchesPerThread(pid);
     QElapsedTimer clock;
     clock.start();
     pump(idleSeconds * 1000);
-    const qint64 switches = procstats::contextSwitches(pid) - before;
+    const qint64 switches = procstats::contextSwitchesSince(pid, before);
     return {switches, static_cast<double>(switches) * 1000.0 / static_cast<double>(clock.elapsed())};
 }
 

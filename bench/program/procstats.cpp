@@ -32,14 +32,24 @@ qint64 residentKiB(qint64 pid)
     return statusField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS");
 }
 
-qint64 contextSwitches(qint64 pid)
+QHash<QString, qint64> contextSwitchesPerThread(qint64 pid)
 {
     const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    qint64 total = 0;
+    QHash<QString, qint64> switches;
     for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString status = tasks + QLatin1Char('/') + task + QStringLiteral("/status");
-        total += qMax<qint64>(0, statusField(status, "voluntary_ctxt_switches"));
-        total += qMax<qint64>(0, statusField(status, "nonvoluntary_ctxt_switches"));
+        switches.insert(task, qMax<qint64>(0, statusField(status, "voluntary_ctxt_switches")) +
+                                  qMax<qint64>(0, statusField(status, "nonvoluntary_ctxt_switches")));
+    }
+    return switches;
+}
+
+qint64 contextSwitchesSince(qint64 pid, const QHash<QString, qint64> &before)
+{
+    qint64 total = 0;
+    const QHash<QString, qint64> now = contextSwitchesPerThread(pid);
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        total += it.value() - before.value(it.key(), 0);
     }
     return total;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QHash>
+#include <QString>
 
 // What /proc tells about another process.
 namespace procstats {
@@ -8,7 +9,11 @@ namespace procstats {
 // Resident memory (VmRSS) in kibibytes, -1 when unreadable.
 qint64 residentKiB(qint64 pid);
 
-// Voluntary plus involuntary context switches summed over all threads: each one is a wake-up of some thread.
-qint64 contextSwitches(qint64 pid);
+// Voluntary plus involuntary context switches of each thread, by thread id: each one is a wake-up of that thread.
+QHash<QString, qint64> contextSwitchesPerThread(qint64 pid);
+
+// The context switches since `before` (from contextSwitchesPerThread) of the threads alive now; a thread started
+// since counts whole. Threads that ended meanwhile are not counted (their totals are gone with them).
+qint64 contextSwitchesSince(qint64 pid, const QHash<QString, qint64> &before);
 
 } // namespace procstats

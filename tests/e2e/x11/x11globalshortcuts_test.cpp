@@ -2,6 +2,7 @@
 #include "e2e/x11/x11testsupport.h"
 #include "platform/linux/x11/x11globalshortcuts.h"
 
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -191,6 +192,80 @@ INSTANTIATE_TEST_SUITE_P(
         KeyEventRow{"RepeatsThenNewPress", {{true, 1000}, {false, 1660}, {true, 1660}, {false, 1700}, {true, 1800}}, 2},
         KeyEventRow{"TimeStampWrapsAround", {{true, 0xfffffff0}, {false, 0xfffffffe}, {true, 20}}, 2}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A keyboard map change moves the letter I to another key code; the shortcut must follow it and let go of the old
+// key code. Each row changes the map in one way and names the letter now on I's old key code.
+struct MapChangeRow
+{
+    const char *name;
+    QString program;
+    QStringList change;
+    QString letterOnTheOldKey;
+};
+
+void PrintTo(const MapChangeRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+// Restores the test session's keyboard map afterwards.
+class KeyboardMapTest : public X11GlobalShortcutsTest
+{
+protected:
+    void TearDown() override
+    {
+        EXPECT_TRUE(run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}));
+        X11GlobalShortcutsTest::TearDown();
+    }
+
+    static bool run(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+};
+
+class KeyboardMapChanges : public KeyboardMapTest, public ::testing::WithParamInterface<MapChangeRow>
+{};
+
+TEST_P(KeyboardMapChanges, TheShortcutFollowsItsKey)
+{
+    const MapChangeRow &row = GetParam();
+    ASSERT_TRUE(declareImprove());
+    ASSERT_TRUE(run(row.program, row.change));
+    pump(300);
+
+    press(QStringLiteral("ctrl+shift+") + row.letterOnTheOldKey);
+    EXPECT_EQ(m_improvePresses, 0) << "the old key code was let go";
+    press(QStringLiteral("ctrl+shift+i"));
+    EXPECT_EQ(m_improvePresses, 1);
+}
+
+TEST_F(KeyboardMapTest, AShortcutWhoseKeyLeftTheMapReturnsWithIt)
+{
+    ASSERT_TRUE(declareImprove());
+    ASSERT_TRUE(run(QStringLiteral("xmodmap"), {QStringLiteral("-e"), QStringLiteral("keycode 31 = NoSymbol")}));
+    pump(300);
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}));
+    pump(300);
+    press(QStringLiteral("ctrl+shift+i"));
+    EXPECT_EQ(m_improvePresses, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(X11, KeyboardMapChanges,
+                         ::testing::Values(MapChangeRow{"Xmodmap",
+                                                        QStringLiteral("xmodmap"),
+                                                        {QStringLiteral("-e"), QStringLiteral("keycode 31 = k K"),
+                                                         QStringLiteral("-e"), QStringLiteral("keycode 45 = i I")},
+                                                        QStringLiteral("k")},
+                                           MapChangeRow{"AnotherLayout",
+                                                        QStringLiteral("setxkbmap"),
+                                                        {QStringLiteral("us"), QStringLiteral("-variant"),
+                                                         QStringLiteral("dvorak")},
+                                                        QStringLiteral("c")}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(X11GlobalShortcutsTest, TwoShortcutsFireTheirOwnActions)
 {

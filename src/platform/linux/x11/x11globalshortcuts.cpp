@@ -28,6 +28,34 @@ xcb_window_t rootWindow(xcb_connection_t *connection)
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
+// The event number of the XKB extension's events; 0 without the extension.
+quint8 xkbEventBase(xcb_connection_t *connection)
+{
+    if (!connection || xcb_connection_has_error(connection)) {
+        return 0;
+    }
+    constexpr char name[] = "XKEYBOARD";
+    xcb_query_extension_reply_t *reply =
+        xcb_query_extension_reply(connection, xcb_query_extension(connection, sizeof(name) - 1, name), nullptr);
+    const quint8 base = reply && reply->present ? reply->first_event : 0;
+    std::free(reply);
+    return base;
+}
+
+// Whether `event` says that keys now produce other symbols: a core MappingNotify for the keyboard (xmodmap), or
+// XKB's new-keyboard or map notification (setxkbmap, a layout switch).
+bool changesKeyboardMap(const xcb_generic_event_t *event, quint8 xkbBase)
+{
+    const quint8 type = event->response_type & ~0x80;
+    if (type == XCB_MAPPING_NOTIFY) {
+        return reinterpret_cast<const xcb_mapping_notify_event_t *>(event)->request == XCB_MAPPING_KEYBOARD;
+    }
+    constexpr quint8 xkbNewKeyboardNotify = 0;
+    constexpr quint8 xkbMapNotify = 1;
+    const quint8 xkbType = event->pad0; // XKB keeps its event's kind in the core header's second byte
+    return xkbBase != 0 && type == xkbBase && (xkbType == xkbNewKeyboardNotify || xkbType == xkbMapNotify);
+}
+
 QString encode(KeyCombination combination)
 {
     return QStringLiteral("%1:0x%2").arg(combination.keyCode).arg(combination.modifiers, 0, 16);
@@ -54,6 +82,7 @@ std::optional<KeyCombination> decode(const QString &text)
 
 X11GlobalShortcuts::X11GlobalShortcuts(xcb_connection_t *connection, std::unique_ptr<QSettings> settings)
     : m_connection(connection)
+    , m_xkbEventBase(xkbEventBase(connection))
     , m_settings(settings ? std::move(settings)
                           : std::make_unique<QSettings>(QStringLiteral("Wordloom"), QStringLiteral("Lumora Prompt")))
 {
@@ -124,6 +153,10 @@ bool X11GlobalShortcuts::nativeEventFilter(const QByteArray &eventType, void *me
         return false;
     }
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if (changesKeyboardMap(event, m_xkbEventBase)) {
+        scheduleRegrab();
+        return false; // Qt updates its own keyboard map from the same event
+    }
     const quint8 type = event->response_type & ~0x80;
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) {
         return false;
@@ -156,6 +189,33 @@ bool X11GlobalShortcuts::nativeEventFilter(const QByteArray &eventType, void *me
     return false;
 }
 
+void X11GlobalShortcuts::scheduleRegrab()
+{
+    if (m_regrabPending) {
+        return; // one change arrives as several events
+    }
+    m_regrabPending = true;
+    QMetaObject::invokeMethod(
+        &m_context,
+        [this] {
+            m_regrabPending = false;
+            for (Shortcut &shortcut : m_shortcuts) {
+                // Switching between keyboards announces a new map too; a key that stayed put keeps its grab (and
+                // a held shortcut stays held).
+                // A key that left the map is grabbed again when a later map brings it back.
+                const std::optional<KeyCombination> wanted = combination(shortcut.name);
+                const std::optional<quint32> keysym = wanted ? DesignKeys::keysym(wanted->keyCode) : std::nullopt;
+                const quint8 keycode = keysym ? keycodeFor(*keysym) : 0;
+                if ((shortcut.grab && keycode != shortcut.grab->keycode) || (shortcut.awaitingKey && keycode != 0)) {
+                    unregister(shortcut);
+                    registerCombination(shortcut, wanted);
+                    shortcut.awaitingKey = keycode == 0;
+                }
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 X11GlobalShortcuts::Shortcut *X11GlobalShortcuts::find(const QString &name)
 {
     for (Shortcut &shortcut : m_shortcuts) {
@@ -168,6 +228,7 @@ X11GlobalShortcuts::Shortcut *X11GlobalShortcuts::find(const QString &name)
 
 bool X11GlobalShortcuts::registerCombination(Shortcut &shortcut, std::optional<KeyCombination> combination)
 {
+    shortcut.awaitingKey = false;
     if (!combination) {
         return true; // the user removed it: nothing to register
     }
@@ -180,14 +241,7 @@ bool X11GlobalShortcuts::registerCombination(Shortcut &shortcut, std::optional<K
         qCWarning(lcX11) << "No X key for key code" << combination->keyCode << "of shortcut" << shortcut.name;
         return false;
     }
-    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection);
-    xcb_keycode_t *codes = symbols ? xcb_key_symbols_get_keycode(symbols, *keysym) : nullptr;
-    const Grab grab{quint8(codes && codes[0] != XCB_NO_SYMBOL ? codes[0] : 0),
-                    DesignKeys::x11Modifiers(combination->modifiers)};
-    std::free(codes);
-    if (symbols) {
-        xcb_key_symbols_free(symbols);
-    }
+    const Grab grab{keycodeFor(*keysym), DesignKeys::x11Modifiers(combination->modifiers)};
     if (grab.keycode == 0) {
         qCWarning(lcX11) << "The keyboard map has no key for shortcut" << shortcut.name;
         return false;
@@ -224,6 +278,18 @@ bool X11GlobalShortcuts::registerCombination(Shortcut &shortcut, std::optional<K
     shortcut.grab = grab;
     shortcut.down = false;
     return true;
+}
+
+quint8 X11GlobalShortcuts::keycodeFor(quint32 keysym) const
+{
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection);
+    xcb_keycode_t *codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
+    const quint8 keycode = codes && codes[0] != XCB_NO_SYMBOL ? codes[0] : 0;
+    std::free(codes);
+    if (symbols) {
+        xcb_key_symbols_free(symbols);
+    }
+    return keycode;
 }
 
 void X11GlobalShortcuts::unregister(Shortcut &shortcut)
