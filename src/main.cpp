@@ -32,6 +32,7 @@
 #include "shell/backgroundshell.h"
 
 #include <QGuiApplication>
+#include <QQuickWindow>
 #include <QTimer>
 
 namespace {
@@ -49,6 +50,11 @@ int main(int argc, char *argv[])
     // The selection, keystroke and shortcut services speak X11: on XWayland, Qt must use it too.
     if (qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    // The program's windows are a small status panel and simple dialogs: the software renderer draws them in a few
+    // megabytes, where an OpenGL context per window costs tens (about 70 MiB with Mesa's software OpenGL).
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     }
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Wordloom"));
