@@ -19,6 +19,7 @@
 #include "platform/linux/desktop/qmlalerts.h"
 #include "platform/linux/desktop/qmloverlaypanel.h"
 #include "platform/linux/desktop/qtpasteboard.h"
+#include "platform/linux/desktop/quickrenderer.h"
 #include "platform/linux/secretservicekeychain.h"
 #include "platform/linux/singleinstancechannel.h"
 #include "platform/linux/x11/x11accessibility.h"
@@ -32,7 +33,6 @@
 #include "shell/backgroundshell.h"
 
 #include <QGuiApplication>
-#include <QQuickWindow>
 #include <QTimer>
 
 namespace {
@@ -51,11 +51,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    // The program's windows are a small status panel and simple dialogs: the software renderer draws them in a few
-    // megabytes, where an OpenGL context per window costs tens (about 70 MiB with Mesa's software OpenGL).
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) {
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    }
+    chooseQuickRenderer();
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Wordloom"));
     QGuiApplication::setApplicationName(QStringLiteral("Lumora Prompt"));

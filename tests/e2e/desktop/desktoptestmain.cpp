@@ -1,5 +1,7 @@
 // Test main of the desktop tests: a QApplication (widgets for the target windows, Qt Quick for our own) around
-// GoogleTest.
+// GoogleTest. Qt Quick draws as in the program.
+#include "platform/linux/desktop/quickrenderer.h"
+
 #include <QApplication>
 
 #include <cstring>
@@ -14,6 +16,7 @@ int main(int argc, char **argv)
         listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
     }
     std::unique_ptr<QApplication> app;
+    chooseQuickRenderer();
     if (!listing) {
         app = std::make_unique<QApplication>(argc, argv);
     }
