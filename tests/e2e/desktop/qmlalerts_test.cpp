@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QQuickItem>
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -36,6 +37,13 @@ AlertWindow *openAlert()
         }
     }
     return nullptr;
+}
+
+bool anyAlertWindow()
+{
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [](QWindow *window) { return qobject_cast<AlertWindow *>(window) != nullptr; });
 }
 
 // Searches the visual tree: the dialog's controls are not all QObject children of its root.
@@ -84,8 +92,10 @@ class QmlAlertsTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        // No alert may stay open for the next test.
+        // No alert may stay open for the next test, and an ended one is deleted, not just hidden.
         EXPECT_TRUE(pumpUntil([] { return openAlert() == nullptr; }));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(pumpUntil([] { return !anyAlertWindow(); }));
     }
 
     // Opens `alert`, waits until it has the focus, and returns it.

@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include <gmock/gmock.h>
+
 namespace {
 
 const QByteArray improvedBody = R"({"original_text":"fix bug","improved_text":"Fix the bug in the parser.",
@@ -90,7 +92,8 @@ TEST_F(ImproveFlowTest, OutcomesThatStopBeforeTheRequest)
         improve();
 
         EXPECT_EQ(panel.events, row.overlay) << row.name;
-        EXPECT_EQ(keyboard.posted, row.keystrokes) << row.name;
+        // Element-wise: QList's operator== hands null pointers to memcmp when both lists are empty (Qt 6.4).
+        EXPECT_THAT(keyboard.posted, ::testing::ElementsAreArray(row.keystrokes)) << row.name;
         EXPECT_TRUE(transport.requests().isEmpty()) << row.name;
         EXPECT_FALSE(state.isProcessing()) << row.name;
         scheduler.advance(5.0);
