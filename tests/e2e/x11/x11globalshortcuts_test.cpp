@@ -194,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 // A keyboard map change moves the letter I to another key code; the shortcut must follow it and let go of the old
-// key code. Each row changes the map in one way and names the letter now on I's old key code.
+// key code. Each row changes the map in one way and names the letter now on I's old key code. In the test
+// session's map (Xvfb, evdev, us) I is key code 31 and K is 45; TearDown puts that map back.
 struct MapChangeRow
 {
     const char *name;
