@@ -2,7 +2,10 @@
 
 #include "platform/identityclient.h"
 
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 // An event's name in test expectations.
 inline QString eventName(AuthEvent event)
@@ -26,4 +29,22 @@ inline QString eventName(AuthEvent event)
         return QStringLiteral("MfaChallengeVerified");
     }
     return QStringLiteral("?");
+}
+
+// The changes waiting in `stream`, taken without waiting.
+inline QList<AuthStateChange> pendingChanges(AuthEventStream &stream)
+{
+    QList<AuthStateChange> changes;
+    while (true) {
+        auto next = stream.next();
+        if (!next.await_ready()) {
+            break;
+        }
+        std::optional<AuthStateChange> change = next.await_resume();
+        if (!change) {
+            break;
+        }
+        changes.append(std::move(*change));
+    }
+    return changes;
 }

@@ -1,6 +1,7 @@
 // Alerts drawn offscreen: every text and button inside the window, in reading order. The pictures are kept under
 // the build folder (artifacts/ui/alert-<name>.png) for review.
 #include "platform/linux/desktop/alertwindow.h"
+#include "quickitems.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,20 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QQuickItem *findItem(QQuickItem *item, const QString &name)
-{
-    if (item->objectName() == name) {
-        return item;
-    }
-    const QList<QQuickItem *> children = item->childItems();
-    for (QQuickItem *each : children) {
-        if (QQuickItem *found = findItem(each, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 void pump(int ms)
 {
@@ -56,8 +43,8 @@ TEST_P(AlertWindowRenderingTest, EveryTextAndButtonFitsInReadingOrder)
 
     const QRectF inside(QPointF(0, 0), window.size());
     QQuickItem *root = window.rootObject();
-    QQuickItem *message = findItem(root, QStringLiteral("messageText"));
-    QQuickItem *informative = findItem(root, QStringLiteral("informativeText"));
+    QQuickItem *message = findQuickItem(root, QStringLiteral("messageText"));
+    QQuickItem *informative = findQuickItem(root, QStringLiteral("informativeText"));
     ASSERT_NE(message, nullptr);
     ASSERT_NE(informative, nullptr);
     const QRectF messageArea = message->mapRectToScene(message->boundingRect());
@@ -68,7 +55,7 @@ TEST_P(AlertWindowRenderingTest, EveryTextAndButtonFitsInReadingOrder)
 
     qreal previousLeft = inside.right();
     for (int index = 0; index < GetParam().alert.buttons.size(); ++index) {
-        QQuickItem *button = findItem(root, QStringLiteral("button%1").arg(index));
+        QQuickItem *button = findQuickItem(root, QStringLiteral("button%1").arg(index));
         ASSERT_NE(button, nullptr);
         const QRectF area = button->mapRectToScene(button->boundingRect());
         EXPECT_TRUE(inside.contains(area)) << index;

@@ -2,6 +2,7 @@
 #include "platform/linux/desktop/alertwindow.h"
 #include "platform/linux/desktop/qmlalerts.h"
 #include "qtprinters.h"
+#include "quickitems.h"
 #include "xtool.h"
 
 #include <QGuiApplication>
@@ -46,24 +47,9 @@ bool anyAlertWindow()
                        [](QWindow *window) { return qobject_cast<AlertWindow *>(window) != nullptr; });
 }
 
-// Searches the visual tree: the dialog's controls are not all QObject children of its root.
-QQuickItem *findItem(QQuickItem *item, const QString &name)
-{
-    if (item->objectName() == name) {
-        return item;
-    }
-    const QList<QQuickItem *> children = item->childItems();
-    for (QQuickItem *each : children) {
-        if (QQuickItem *found = findItem(each, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 QQuickItem *child(AlertWindow *alert, const QString &name)
 {
-    QQuickItem *found = findItem(alert->rootObject(), name);
+    QQuickItem *found = findQuickItem(alert->rootObject(), name);
     EXPECT_NE(found, nullptr) << name.toStdString();
     return found;
 }

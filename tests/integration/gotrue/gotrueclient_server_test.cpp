@@ -21,16 +21,8 @@ const QString password = QStringLiteral("correct-horse-1");
 QStringList taken(AuthEventStream &stream)
 {
     QStringList seen;
-    while (true) {
-        auto next = stream.next();
-        if (!next.await_ready()) {
-            break;
-        }
-        const std::optional<AuthStateChange> change = next.await_resume();
-        if (!change) {
-            break;
-        }
-        seen.append(eventName(change->event) + (change->session ? QStringLiteral("+") : QString()));
+    for (const AuthStateChange &change : pendingChanges(stream)) {
+        seen.append(eventName(change.event) + (change.session ? QStringLiteral("+") : QString()));
     }
     return seen;
 }

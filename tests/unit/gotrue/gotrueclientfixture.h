@@ -18,17 +18,9 @@
 inline QStringList taken(AuthEventStream &stream)
 {
     QStringList seen;
-    while (true) {
-        auto next = stream.next();
-        if (!next.await_ready()) {
-            break;
-        }
-        const std::optional<AuthStateChange> change = next.await_resume();
-        if (!change) {
-            break;
-        }
-        seen.append(eventName(change->event) + QLatin1Char(':') +
-                    (change->session ? change->session->accessToken : QStringLiteral("-")));
+    for (const AuthStateChange &change : pendingChanges(stream)) {
+        seen.append(eventName(change.event) + QLatin1Char(':') +
+                    (change.session ? change.session->accessToken : QStringLiteral("-")));
     }
     return seen;
 }
